@@ -1,0 +1,13 @@
+# CMake generated Testfile for 
+# Source directory: /work/main
+# Build directory: /work/main/build
+# 
+# This file includes the relevant testing commands required for 
+# testing this directory and lists subdirectories to be tested as well.
+subdirs("gfx")
+subdirs("assets")
+subdirs("platform")
+subdirs("game")
+subdirs("tools")
+subdirs("tests")
+subdirs("bench")

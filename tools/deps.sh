@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need, asking
+# apt-get only for those that dpkg does not already list as installed.
+set -eu
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev libfreetype-dev fonts-dejavu-core
+  libsdl2-dev
+  g++-arm-linux-gnueabi qemu-user
+  xvfb xdotool x11-apps imagemagick
+  clang libclang-rt-14-dev libfuzzer-14-dev valgrind
+  emscripten chromium
+  python3 util-linux
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
