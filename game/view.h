@@ -7,3 +7,14 @@
 
 extern const TitleState* g_title_view;  // the running title screen, or null
 extern const GameState* g_game_view;    // the running game, or null
+
+// Publishes a screen's state for as long as the screen runs, however it is
+// left.
+template <typename State>
+struct PublishedView {
+    const State*& slot;
+    PublishedView(const State*& where, const State* state) : slot(where) { slot = state; }
+    ~PublishedView() { slot = nullptr; }
+    PublishedView(const PublishedView&) = delete;
+    PublishedView& operator=(const PublishedView&) = delete;
+};

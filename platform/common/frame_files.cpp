@@ -1,0 +1,114 @@
+#include "platform/common/frame_files.h"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string temp_name(const std::string& path) { return path + ".part"; }
+
+bool finish(const std::string& path, std::FILE* f, bool ok, std::string* error) {
+    const std::string temp = temp_name(path);
+    if (std::fclose(f) != 0 && ok) {
+        *error = path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        *error = path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
+bool write_png_rows(std::FILE* f, const FrameSurface* frame) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, SCREEN_WIDTH, SCREEN_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    static png_byte row[SCREEN_WIDTH * 3];
+    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
+        for (int x = 0; x < SCREEN_WIDTH; ++x) {
+            const Rgb565 p = frame->pixels[y * SCREEN_WIDTH + x];
+            const unsigned r = (p >> 11) & 31u, g = (p >> 5) & 63u, b = p & 31u;
+            row[3 * x + 0] = static_cast<png_byte>((r << 3) | (r >> 2));
+            row[3 * x + 1] = static_cast<png_byte>((g << 2) | (g >> 4));
+            row[3 * x + 2] = static_cast<png_byte>((b << 3) | (b >> 2));
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+std::string frame_file(const std::string& dir, std::uint64_t frame, const char* ext) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/frame-%06llu.%s", static_cast<unsigned long long>(frame), ext);
+    return dir + name;
+}
+
+}  // namespace
+
+bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
+    std::FILE* f = std::fopen(temp_name(path).c_str(), "wb");
+    if (f == nullptr) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = write_png_rows(f, frame);
+    if (ok) ok = std::fflush(f) == 0 && std::ferror(f) == 0;
+    if (!ok) *error = path + ": " + (errno != 0 ? std::strerror(errno) : "could not write the PNG");
+    return finish(path, f, ok, error);
+}
+
+bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error) {
+    std::FILE* f = std::fopen(temp_name(path).c_str(), "wb");
+    if (f == nullptr) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    static unsigned char bytes[SURFACE_BYTES];
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
+        bytes[2 * i] = static_cast<unsigned char>(frame->pixels[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<unsigned char>(frame->pixels[i] >> 8);
+    }
+    const bool ok = std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes && std::fflush(f) == 0;
+    if (!ok) *error = path + ": " + std::strerror(errno);
+    return finish(path, f, ok, error);
+}
+
+bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error) {
+    if (dump.png_dir.empty() && dump.raw_dir.empty()) return true;
+    if (frame < dump.from || (frame - dump.from) % dump.every != 0) return true;
+    if (!dump.png_dir.empty() && !write_png(frame_file(dump.png_dir, frame, "png"), shown, error)) return false;
+    if (!dump.raw_dir.empty() && !write_raw(frame_file(dump.raw_dir, frame, "raw"), shown, error)) return false;
+    return true;
+}
+
+bool frame_dump_check(const FrameDump& dump, std::string* error) {
+    for (const std::string* dir : {&dump.png_dir, &dump.raw_dir}) {
+        if (dir->empty()) continue;
+        if (access(dir->c_str(), W_OK | X_OK) != 0) {
+            *error = *dir + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,25 @@
+// Shown frames as files: PNG for people, raw RGB565 for tools. Every file is
+// written under a temporary name and renamed when complete, so a failed or
+// interrupted write never leaves a half-written file under its final name.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "gfx/surface.h"
+
+// RGB565 expanded to 8 bits per channel by bit replication.
+bool write_png(const std::string& path, const FrameSurface* frame, std::string* error);
+// 153600 bytes, each pixel low byte first.
+bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error);
+
+// Which shown frames go to which folders (--png DIR, --raw DIR, --from F, --every K).
+struct FrameDump {
+    std::string png_dir;
+    std::string raw_dir;
+    std::uint64_t from = 1;
+    std::uint64_t every = 1;
+};
+// True when frame `frame` is due; writes frame-000123.png / .raw.
+bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error);
+// Checks that the folders exist and can be written to.
+bool frame_dump_check(const FrameDump& dump, std::string* error);
