@@ -1,0 +1,117 @@
+#include "tests/reference/reference_gfx.h"
+
+#include <cstring>
+
+#include "assets/assets.h"
+
+namespace ref {
+
+namespace {
+std::int16_t low16(std::int64_t v) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu));
+}
+void plot(std::int64_t x, std::int64_t y, Rgb565 colour, FrameSurface* surface) {
+    ref::put_pixel_clipped(low16(x), low16(y), colour, surface);
+}
+}  // namespace
+
+void put_pixel_clipped(std::int16_t x, std::int16_t y, Rgb565 colour, FrameSurface* surface) {
+    if (x < 0) return;
+    if (x > 319) return;
+    if (y < 0) return;
+    if (y > 239) return;
+    surface->pixels[y * 320 + x] = colour;
+}
+
+void draw_line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
+               FrameSurface* surface) {
+    std::int64_t dy = y1 - y0, dx = x1 - x0, sy = 1, sx = 1;
+    if (dy < 0) {
+        dy = -dy;
+        sy = -1;
+    }
+    if (dx < 0) {
+        dx = -dx;
+        sx = -1;
+    }
+    const std::int64_t DY = 2 * dy, DX = 2 * dx;
+    std::int64_t x = x0, y = y0;
+    plot(x, y, colour, surface);
+    if (DX > DY) {
+        std::int64_t err = DY - DX / 2;
+        while (x != x1) {
+            if (err >= 0) {
+                y += sy;
+                err -= DX;
+            }
+            x += sx;
+            err += DY;
+            plot(x, y, colour, surface);
+        }
+    } else {
+        std::int64_t err = DX - DY / 2;
+        while (y != y1) {
+            if (err >= 0) {
+                x += sx;
+                err -= DY;
+            }
+            y += sy;
+            err += DX;
+            plot(x, y, colour, surface);
+        }
+    }
+}
+
+void fill_rows(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
+               FrameSurface* surface) {
+    for (std::int64_t row = y0; row <= y1; ++row) draw_line(x0, row, x1, row, colour, surface);
+}
+
+void draw_gradient_bar(std::int64_t y, FrameSurface* surface) {
+    for (int k = 0; k < 16; ++k) {
+        const int red = k < 8 ? 4 * k : 4 * (15 - k);
+        draw_line(0, y + k - 1, 320, y + k, static_cast<Rgb565>(red << 11), surface);
+    }
+}
+
+void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurface* surface, Rgb565 key,
+                std::uint16_t width, std::uint16_t height) {
+    std::int64_t i = 0;  // 65535 x 65535 pixels would overflow 32 bits
+    for (std::int32_t row = 0; row < height; ++row) {
+        for (std::int32_t col = 0; col < width; ++col) {
+            const Rgb565 p = image[i];
+            ++i;
+            if (p != key) plot(x + col, y + row, p, surface);
+        }
+    }
+}
+
+void draw_glyph(const Rgb565* sheet, std::int64_t x, std::int64_t y, Rgb565 colour, std::int64_t code,
+                FrameSurface* surface) {
+    if (code < 0 || code > 255) return;
+    const std::int64_t cx = (code % 32) * 8, cy = (code / 32) * 16;
+    for (std::int64_t r = 0; r < 16; ++r) {
+        for (std::int64_t c = 0; c < 8; ++c) {
+            const Rgb565 s = sheet[(cy + r) * 256 + cx + c];
+            if (x + c <= 319 && x + c >= 1 && s == 0x0000 && y + r >= 0 && y + r <= 239)
+                surface->pixels[(y + r) * 320 + x + c] = colour;
+        }
+    }
+}
+
+void draw_text(std::int64_t x, std::int64_t y, Rgb565 colour, const char* text, FrameSurface* surface) {
+    const std::size_t n = std::strlen(text);
+    for (std::size_t i = 0; i < n; ++i)
+        draw_glyph(g_font_sheet, x + 8 * static_cast<std::int64_t>(i), y, colour,
+                   static_cast<unsigned char>(text[i]), surface);
+}
+
+void draw_tunnel_column(std::int64_t x, std::int64_t top, std::int64_t gap, FrameSurface* surface) {
+    std::int64_t right = x + 9;
+    if (right > 319) right = 320;
+    const std::int64_t left = x < 0 ? 0 : x;
+    fill_rows(left, 0, right, top - 1, COLOR_WALL, surface);
+    fill_rows(left, top + gap + 1, right, 319, COLOR_WALL, surface);
+}
+
+}  // namespace ref
