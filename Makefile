@@ -4,7 +4,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: all deps configure build play test headless assets bench bench-instructions fuzz soak handheld web serve clean
+.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean
 
 all: build
 
@@ -27,3 +27,12 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Regenerates assets/*_data.cpp from assets/src and the previews in docs/assets.
+assets: configure
+	cmake --build $(BUILD) -j $(JOBS) --target make_font make_picture make_title
+	tools/assets/regenerate.sh $(BUILD)/tools .
+	tools/asset-preview $(BUILD)
+
+asset-preview: configure
+	tools/asset-preview $(BUILD)

@@ -5,7 +5,7 @@ set -eu
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libfreetype-dev fonts-dejavu-core
+  libpng-dev libfreetype-dev fonts-dejavu-core xfonts-base
   libsdl2-dev
   g++-arm-linux-gnueabi qemu-user
   xvfb xdotool x11-apps imagemagick

@@ -1,0 +1,30 @@
+// Helpers shared by the asset generators: reading the text-art sources and
+// writing the C++ arrays that the game compiles in.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Pixel = std::uint16_t;
+
+// Every line of a text file, without line ends. Exits with a message if the
+// file cannot be read.
+std::vector<std::string> read_lines(const std::string& path);
+
+// Exits the generator with "file:line: message".
+[[noreturn]] void fail(const std::string& where, int line, const std::string& message);
+
+// One compiled-in array: `const Rgb565 name[count] = { ... };`.
+struct ArrayOut {
+    std::string name;
+    std::string comment;  // one or more lines, written as // comments above it
+    std::vector<Pixel> pixels;
+};
+
+// Writes a *_data.cpp file holding the given arrays, 16 values per line.
+// `origin` names the source and the tool in the header comment.
+void write_data_file(const std::string& path, const std::string& origin,
+                     const std::vector<ArrayOut>& arrays);
+
+// Reads "0x1234" or "1234" (hex) into a pixel value.
+bool parse_hex(const std::string& text, Pixel* out);

@@ -1,0 +1,123 @@
+// Writes every compiled-in picture, scaled 4 times, to PNG files, and a chart
+// of the font with each cell labelled by its code, so the artwork can be
+// looked at without running the game.
+//
+//   asset_preview OUTDIR
+//
+// Transparent pixels show as a dark checkerboard: the game draws everything
+// over a black screen.
+#include "assets/assets.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Canvas {
+    int width, height;
+    std::vector<unsigned char> rgb;  // 3 bytes per pixel
+    Canvas(int w, int h) : width(w), height(h), rgb(static_cast<std::size_t>(w * h * 3), 0) {}
+    void set(int x, int y, unsigned r, unsigned g, unsigned b) {
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        std::size_t i = static_cast<std::size_t>((y * width + x) * 3);
+        rgb[i] = static_cast<unsigned char>(r);
+        rgb[i + 1] = static_cast<unsigned char>(g);
+        rgb[i + 2] = static_cast<unsigned char>(b);
+    }
+};
+
+// RGB565 to 8-bit channels, replicating the top bits into the bottom ones.
+void set565(Canvas* c, int x, int y, Rgb565 p) {
+    unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+    c->set(x, y, (r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+}
+
+void checker(Canvas* c, int x, int y, int cell) {
+    unsigned v = ((x / cell + y / cell) % 2) ? 0x20 : 0x30;
+    c->set(x, y, v, v, v);
+}
+
+void draw_picture(Canvas* c, const Rgb565* image, int w, int h, int ox, int oy, int scale) {
+    for (int y = 0; y < h * scale; ++y)
+        for (int x = 0; x < w * scale; ++x) {
+            Rgb565 p = image[(y / scale) * w + x / scale];
+            if (p == COLOR_KEY) checker(c, ox + x, oy + y, 8);
+            else set565(c, ox + x, oy + y, p);
+        }
+}
+
+// A font cell at the given scale: ink in one colour, background in another.
+void draw_cell(Canvas* c, int code, int ox, int oy, int scale, unsigned ink, unsigned paper) {
+    int cx = (code % 32) * 8, cy = (code / 32) * 16;
+    for (int y = 0; y < 16 * scale; ++y)
+        for (int x = 0; x < 8 * scale; ++x) {
+            bool on = g_font_sheet[(cy + y / scale) * 256 + cx + x / scale] == 0x0000;
+            unsigned v = on ? ink : paper;
+            c->set(ox + x, oy + y, v >> 16, (v >> 8) & 0xFF, v & 0xFF);
+        }
+}
+
+bool write_png(const Canvas& c, const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(c.width), static_cast<png_uint_32>(c.height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < c.height; ++y)
+        png_write_row(png, &c.rgb[static_cast<std::size_t>(y * c.width * 3)]);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+Canvas picture(const Rgb565* image, int w, int h) {
+    Canvas c(w * 4, h * 4);
+    draw_picture(&c, image, w, h, 0, 0, 4);
+    return c;
+}
+
+// 16 x 16 cells at 4 times, each under its code in decimal, written with the
+// font itself at normal size.
+Canvas font_chart() {
+    const int slot_w = 40, slot_h = 16 + 64 + 8, margin = 4;
+    Canvas c(16 * slot_w + 2 * margin, 16 * slot_h + 2 * margin);
+    for (int code = 0; code < 256; ++code) {
+        int ox = margin + (code % 16) * slot_w, oy = margin + (code / 16) * slot_h;
+        std::string label = std::to_string(code);
+        for (std::size_t i = 0; i < label.size(); ++i)
+            draw_cell(&c, label[i], ox + 4 + static_cast<int>(i) * 8, oy, 1, 0xA0A0A0, 0x000000);
+        draw_cell(&c, code, ox + 4, oy + 16, 4, 0xFFFFFF, 0x202850);
+    }
+    return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: asset_preview OUTDIR\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    bool ok = write_png(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png") &&
+              write_png(picture(g_coin_image, COIN_SIZE, COIN_SIZE), dir + "/coin.png") &&
+              write_png(picture(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_a.png") &&
+              write_png(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png") &&
+              write_png(font_chart(), dir + "/font.png");
+    if (!ok) {
+        std::fprintf(stderr, "asset_preview: cannot write the PNG files in %s\n", dir.c_str());
+        return 1;
+    }
+    return 0;
+}
