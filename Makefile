@@ -36,3 +36,20 @@ assets: configure
 
 asset-preview: configure
 	tools/asset-preview $(BUILD)
+
+# The browser build: WebAssembly through emscripten, in its own CMake tree,
+# written to $(WEB_DIST) as index.html, burrowrotor.js and burrowrotor.wasm.
+WEB_BUILD ?= build-web
+WEB_DIST  ?= web/dist
+WEB_PORT  ?= 8000
+
+web: deps
+	@command -v emcmake >/dev/null 2>&1 || { echo "make web: emscripten is missing (tools/deps.sh installs it)"; exit 1; }
+	emcmake cmake -S . -B $(WEB_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DBURROW_WEB_DIST=$(abspath $(WEB_DIST)) >/dev/null
+	cmake --build $(WEB_BUILD) -j $(JOBS)
+	@python3 platform/web/bundle_size.py $(WEB_DIST)
+
+# Plays the browser build from a local web server.
+serve: web
+	@echo "Burrowrotor in the browser: http://localhost:$(WEB_PORT)/ (Ctrl-C stops the server)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIST)

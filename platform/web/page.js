@@ -1,0 +1,196 @@
+// The page around the game, bundled in front of the compiled program: the
+// 60 Hz clock the frame loop waits on, the canvas it paints, the keyboard and
+// the touch pad it reads, the button tape it may replay, and what the page
+// tells scripts about the frames it showed.
+//
+// Query options: ?tape=URL replays a button tape instead of the player's
+// buttons; ?fast=1 runs the frames as fast as the browser allows instead of
+// at 60 Hz; ?frames=N stops after N frames; ?hashes=1 keeps every frame's
+// hash without a tape. None of them changes what a frame shows.
+
+var BURROW_REFRESH_MS = 1000 / 60;
+
+// A fixed 60 Hz clock over the monitor's animation frames, whatever their
+// rate. A tick is due every 1/60 s; an animation frame that comes well before
+// the tick is due (every other one at 120 Hz) is passed over, and one that
+// comes at or after it starts the next refresh. The due time advances by a
+// whole period each tick, so a 144 Hz monitor still averages 60; when the
+// page falls more than a period behind (a slow machine, a hidden tab) it
+// starts counting again from now instead of hurrying to catch up.
+Module.burrowNewPacer = function (period) {
+  return { period: period, due: null };
+};
+
+// Whether the animation frame at `now` (milliseconds) starts a refresh.
+Module.burrowPacerAccepts = function (pacer, now) {
+  if (pacer.due === null) {
+    pacer.due = now + pacer.period;
+    return true;
+  }
+  if (now < pacer.due - pacer.period / 4) return false;
+  pacer.due += pacer.period;
+  if (now - pacer.due > pacer.period) pacer.due = now + pacer.period;
+  return true;
+};
+
+if (typeof document !== 'undefined') (function () {
+  var BUTTON_UP = 1 << 0, BUTTON_LEFT = 1 << 2, BUTTON_DOWN = 1 << 4, BUTTON_RIGHT = 1 << 6, BUTTON_ACTION = 1 << 12;
+  var KEYS = {
+    ArrowUp: BUTTON_UP, ArrowLeft: BUTTON_LEFT, ArrowDown: BUTTON_DOWN, ArrowRight: BUTTON_RIGHT,
+    Space: BUTTON_ACTION, Enter: BUTTON_ACTION, NumpadEnter: BUTTON_ACTION, ControlLeft: BUTTON_ACTION
+  };
+  var MAX_TAPE_BYTES = 16 << 20;
+
+  var params = new URLSearchParams(location.search);
+  var options = {
+    tape: params.get('tape'),
+    fast: params.get('fast') === '1',
+    frames: Math.max(0, parseInt(params.get('frames') || '0', 10) || 0),
+    hashes: params.get('hashes') === '1'
+  };
+
+  var canvas = document.getElementById('screen');
+  var status = document.getElementById('status');
+  var context = canvas.getContext('2d', { alpha: false });
+  var image = null;
+  var pacer = Module.burrowNewPacer(BURROW_REFRESH_MS);
+  var tapeBytes = null;
+  var keysHeld = {};      // event.code -> bit
+  var pointersHeld = {};  // pointerId -> bit
+  var shown = 0;
+
+  window.burrowrotorFrames = 0;
+  window.burrowrotorLastHash = null;
+  window.burrowrotorHashes = options.tape || options.hashes ? [] : null;
+  window.burrowrotorError = null;
+  window.burrowrotorState = function () {
+    if (!Module._web_screen) return { screen: 'loading', frames: shown };
+    var screen = ['none', 'title', 'game'][Module._web_screen()];
+    return {
+      screen: screen, row: Module._web_title_row(), mode: Module._web_title_mode(),
+      speed: Module._web_title_speed(), score: Module._web_score(), frames: shown
+    };
+  };
+
+  // ----- the clock -----
+  var channel = new MessageChannel();
+  var pendingYield = null;
+  channel.port1.onmessage = function () { var resolve = pendingYield; pendingYield = null; resolve(); };
+
+  Module.burrowWaitRefresh = function () {
+    if (options.frames && shown >= options.frames) return new Promise(function () {});
+    if (options.fast) {
+      return new Promise(function (resolve) { pendingYield = resolve; channel.port2.postMessage(0); });
+    }
+    return new Promise(function (resolve) {
+      function tick(now) {
+        if (Module.burrowPacerAccepts(pacer, now)) resolve();
+        else requestAnimationFrame(tick);
+      }
+      requestAnimationFrame(tick);
+    });
+  };
+
+  // ----- the display -----
+  function hex8(v) { return ('0000000' + (v >>> 0).toString(16)).slice(-8); }
+
+  Module.burrowPresent = function (rgba, hashHi, hashLo) {
+    if (image === null || image.data.buffer !== HEAPU8.buffer) {
+      image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 320 * 240 * 4), 320, 240);
+    }
+    context.putImageData(image, 0, 0);
+    var hash = hex8(hashHi) + hex8(hashLo);
+    shown += 1;
+    window.burrowrotorFrames = shown;
+    window.burrowrotorLastHash = hash;
+    if (window.burrowrotorHashes) window.burrowrotorHashes.push(hash);
+  };
+
+  // Whole steps of the device's pixels, as large as the window allows below
+  // the lines under the canvas.
+  function fit() {
+    var ratio = window.devicePixelRatio || 1;
+    var below = document.getElementById('below').offsetHeight + 16;
+    var steps = Math.floor(Math.min(window.innerWidth * ratio / 320, (window.innerHeight - below) * ratio / 240));
+    steps = Math.max(1, steps);
+    canvas.style.width = (320 * steps / ratio) + 'px';
+    canvas.style.height = (240 * steps / ratio) + 'px';
+  }
+  window.addEventListener('resize', fit);
+  fit();
+
+  // ----- the buttons -----
+  function heldWord(table) {
+    var word = 0;
+    for (var k in table) word |= table[k];
+    return word;
+  }
+  Module.burrowButtons = function () { return heldWord(keysHeld) | heldWord(pointersHeld); };
+
+  window.addEventListener('keydown', function (e) {
+    var bit = KEYS[e.code];
+    if (bit === undefined || e.altKey || e.metaKey) return;
+    e.preventDefault();
+    keysHeld[e.code] = bit;
+  });
+  window.addEventListener('keyup', function (e) {
+    if (KEYS[e.code] === undefined) return;
+    e.preventDefault();
+    delete keysHeld[e.code];
+  });
+  // Keys let go while the page had no focus never send their keyup.
+  function releaseAll() { keysHeld = {}; pointersHeld = {}; }
+  window.addEventListener('blur', releaseAll);
+  document.addEventListener('visibilitychange', function () { if (document.hidden) releaseAll(); });
+
+  function holdWhilePressed(element, bit) {
+    element.addEventListener('pointerdown', function (e) {
+      if (e.pointerType === 'mouse' && e.button !== 0) return;
+      e.preventDefault();
+      if (e.pointerType !== 'mouse' && !document.body.classList.contains('touch')) {
+        document.body.classList.add('touch');
+        fit();
+      }
+      pointersHeld[e.pointerId] = bit;
+      element.setPointerCapture(e.pointerId);
+    });
+    function release(e) { delete pointersHeld[e.pointerId]; }
+    element.addEventListener('pointerup', release);
+    element.addEventListener('pointercancel', release);
+    element.addEventListener('lostpointercapture', release);
+    element.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+  }
+  holdWhilePressed(canvas, BUTTON_ACTION);
+  var pad = document.querySelectorAll('#pad button');
+  for (var i = 0; i < pad.length; ++i) {
+    holdWhilePressed(pad[i], { up: BUTTON_UP, left: BUTTON_LEFT, down: BUTTON_DOWN, right: BUTTON_RIGHT,
+                               action: BUTTON_ACTION }[pad[i].dataset.button]);
+  }
+  canvas.focus();
+
+  // ----- the tape -----
+  Module.burrowTapeLength = function () { return tapeBytes === null ? -1 : tapeBytes.length; };
+  Module.burrowTapeCopy = function (text) { HEAPU8.set(tapeBytes, text); };
+
+  Module.burrowFail = function (message) {
+    window.burrowrotorError = message;
+    status.textContent = message;
+    status.className = 'error';
+  };
+
+  Module.preRun = [function () {
+    if (options.tape === null) return;
+    addRunDependency('tape');
+    fetch(options.tape).then(function (response) {
+      if (!response.ok) throw new Error('HTTP ' + response.status);
+      return response.arrayBuffer();
+    }).then(function (bytes) {
+      if (bytes.byteLength > MAX_TAPE_BYTES) throw new Error('larger than ' + MAX_TAPE_BYTES + ' bytes');
+      tapeBytes = new Uint8Array(bytes);
+      status.textContent = 'Replaying ' + options.tape;
+      removeRunDependency('tape');
+    }).catch(function (error) {
+      Module.burrowFail('Cannot load the button tape ' + options.tape + ': ' + error.message);
+    });
+  }];
+})();
