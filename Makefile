@@ -53,3 +53,15 @@ web: deps
 serve: web
 	@echo "Burrowrotor in the browser: http://localhost:$(WEB_PORT)/ (Ctrl-C stops the server)"
 	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIST)
+
+# The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
+# onto the device (docs/handheld.md). `make test` builds its own copy and runs
+# it under qemu-arm.
+ARM_BUILD ?= build-arm
+
+$(ARM_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ARM_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake \
+		-DBURROW_GAME_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+handheld: deps $(ARM_BUILD)/CMakeCache.txt
+	cmake --build $(ARM_BUILD) -j $(JOBS)
