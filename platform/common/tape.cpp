@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/buttons.h"
+#include "platform/common/message.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ constexpr std::size_t MAX_LINE = 256;  // no valid line comes near this
 
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 
-std::string shorten(const std::string& s) { return s.size() <= 40 ? s : s.substr(0, 40) + "..."; }
+// What the message quotes of a line: at most 40 characters, control bytes shown as \xHH.
+std::string shorten(const std::string& s) { return one_line(s.size() <= 40 ? s : s.substr(0, 40) + "..."); }
 
 bool parse_buttons(const std::string& token, std::uint32_t* word, std::string* why) {
     if (token == "-") {
@@ -181,7 +183,9 @@ bool load_button_tape(const char* path, ButtonTape* tape, std::string* error) {
 
 std::uint32_t tape_word_at(ButtonTape* tape, std::uint64_t frame) {
     const auto& e = tape->entries;
-    if (tape->cursor < e.size() && e[tape->cursor].frame > frame) tape->cursor = 0;
+    // The cursor counts the entries at or before the last frame asked; start
+    // over when the last of them lies after this one.
+    if (tape->cursor > 0 && e[tape->cursor - 1].frame > frame) tape->cursor = 0;
     while (tape->cursor < e.size() && e[tape->cursor].frame <= frame) ++tape->cursor;
     return tape->cursor == 0 ? 0u : e[tape->cursor - 1].word;
 }

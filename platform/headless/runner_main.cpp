@@ -7,6 +7,7 @@
 #include "game/loop.h"
 #include "platform/common/frame_files.h"
 #include "platform/common/frame_hash.h"
+#include "platform/common/message.h"
 #include "platform/common/poll_tape.h"
 #include "platform/common/tape.h"
 #include "platform/common/trace.h"
@@ -43,7 +44,7 @@ void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface*
 }
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "burrowrotor-headless: %s\n", message.c_str());
+    std::fprintf(stderr, "burrowrotor-headless: %s\n", one_line(message).c_str());
     return 2;
 }
 

@@ -1,0 +1,342 @@
+// Every drawing routine with arbitrary coordinates, sizes, character codes
+// and colours. The surface, the picture, the font sheet and the text each sit
+// against guard pages (a stray access faults at once) and the surface also
+// against guard bytes that are checked after every call. Calls small enough
+// for the slow literal routines are also compared with them pixel for pixel.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "assets/assets.h"
+#include "game/tunnel.h"
+#include "gfx/line.h"
+#include "gfx/sprite.h"
+#include "gfx/surface.h"
+#include "tests/fuzz/fenced.h"
+#include "tests/reference/reference_gfx.h"
+
+namespace {
+
+// 153600 + 2048 bytes is exactly 38 pages: the surface sits against one guard
+// page and the guard bytes fill the gap to the other.
+constexpr std::size_t GUARD_BYTES = 2048;
+constexpr unsigned char GUARD_VALUE = 0xA5;
+constexpr std::size_t AREA_BYTES = SURFACE_BYTES + GUARD_BYTES;
+constexpr std::uint64_t MAX_IMAGE_PIXELS = 65535ull * 65535ull;
+constexpr std::uint64_t IMAGE_CONTENT = 1u << 12;  // pixels of picture data written per call
+constexpr std::size_t SHEET_BYTES = FONT_SHEET_WIDTH * FONT_SHEET_HEIGHT * sizeof(Rgb565);  // 16 pages
+constexpr std::size_t TEXT_PAGE = 4096;
+constexpr std::int64_t REFERENCE_BUDGET = 1 << 12;  // pixel steps the literal routines may take per call
+
+struct Memory {
+    unsigned char* area;       // surface and guard bytes
+    Rgb565* image_end;         // a picture ending here ends against a guard page
+    Rgb565* image_start;       // a picture starting here starts against one
+    const Rgb565* sheet;       // copy of the font sheet, read-only, fenced both sides
+    char* text_end;            // a string ending here ends against a guard page
+};
+
+Memory& memory() {
+    static Memory m = [] {
+        Memory mem{};
+        mem.area = fence::fenced_block(AREA_BYTES);
+        const std::size_t image_bytes = fence::round_to_pages(MAX_IMAGE_PIXELS * sizeof(Rgb565));
+        mem.image_end = reinterpret_cast<Rgb565*>(fence::fenced_block(image_bytes) + image_bytes);
+        mem.image_start = reinterpret_cast<Rgb565*>(fence::fenced_block(image_bytes));
+        unsigned char* sheet = fence::fenced_block(SHEET_BYTES);
+        std::memcpy(sheet, g_font_sheet, SHEET_BYTES);
+        fence::make_read_only(sheet, SHEET_BYTES);
+        mem.sheet = reinterpret_cast<const Rgb565*>(sheet);
+        mem.text_end = reinterpret_cast<char*>(fence::fenced_block(TEXT_PAGE)) + TEXT_PAGE;
+        return mem;
+    }();
+    return m;
+}
+
+FrameSurface g_model;  // what the literal routines drew
+char g_call[256];      // the call being made, for the report
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "fuzz_gfx: %s after %s\n", what, g_call);
+    std::abort();
+}
+
+std::int32_t clamp32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                             std::numeric_limits<std::int32_t>::max()));
+}
+
+// Mostly values near the screen or near a small multiple of 65536 (where the
+// 16-bit pixel store brings them back onto the screen); sometimes anything,
+// a far multiple of 65536, or the extremes.
+std::int32_t pick32(FuzzedDataProvider& in) {
+    const int kind = in.ConsumeIntegralInRange(0, 15);
+    if (kind <= 8) return in.ConsumeIntegralInRange<std::int32_t>(-80, 400);
+    if (kind <= 12) {
+        const std::int64_t k = in.ConsumeIntegralInRange<std::int64_t>(-8, 8);
+        return clamp32(k * 65536 + in.ConsumeIntegralInRange<std::int64_t>(-330, 330));
+    }
+    if (kind == 13) {
+        const std::int64_t k = in.ConsumeIntegralInRange<std::int64_t>(-32768, 32767);
+        return clamp32(k * 65536 + in.ConsumeIntegralInRange<std::int64_t>(-330, 330));
+    }
+    if (kind == 14) return in.ConsumeIntegral<std::int32_t>();
+    const std::int32_t s = in.ConsumeIntegralInRange<std::int32_t>(0, 400);
+    return in.ConsumeBool() ? std::numeric_limits<std::int32_t>::max() - s : std::numeric_limits<std::int32_t>::min() + s;
+}
+
+// A line that wraps around the 16-bit coordinates thousands of times really
+// does come back onto the screen every 65536 steps, so it costs up to millions
+// of stores. One in 256 such lines is drawn as given; the others keep their
+// start and direction and are cut to under 2^20 steps.
+constexpr std::int64_t LONG_LINE = std::int64_t{1} << 20;
+void limit_line(FuzzedDataProvider& in, std::int64_t x0, std::int64_t y0, std::int64_t* x1, std::int64_t* y1) {
+    const std::int64_t dx = *x1 - x0, dy = *y1 - y0;
+    if ((dx < LONG_LINE && dx > -LONG_LINE && dy < LONG_LINE && dy > -LONG_LINE) || in.ConsumeIntegral<std::uint8_t>() == 0)
+        return;
+    *x1 = x0 + dx % LONG_LINE;
+    *y1 = y0 + dy % LONG_LINE;
+}
+
+std::int16_t pick16(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+        case 0: return in.ConsumeIntegralInRange<std::int16_t>(-80, 400);
+        case 1: return in.ConsumeIntegral<std::int16_t>();
+        default: {
+            const std::int16_t s = in.ConsumeIntegralInRange<std::int16_t>(0, 100);
+            return static_cast<std::int16_t>(in.ConsumeBool() ? 32767 - s : -32768 + s);
+        }
+    }
+}
+
+// The wide routines serve 32-bit values plus 32-bit offsets: within 2^33.
+std::int64_t pick_wide(FuzzedDataProvider& in) {
+    constexpr std::int64_t LIMIT = std::int64_t{1} << 33;
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+        case 0: return pick32(in);
+        case 1:
+            return in.ConsumeIntegralInRange<std::int64_t>(-131072, 131072) * 65536 +
+                   in.ConsumeIntegralInRange<std::int64_t>(-330, 330);
+        default: return in.ConsumeIntegralInRange<std::int64_t>(-LIMIT, LIMIT);
+    }
+}
+
+std::uint16_t pick_size(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+        case 0: return in.ConsumeIntegralInRange<std::uint16_t>(0, 64);
+        case 1: return in.ConsumeIntegral<std::uint16_t>();
+        default: {
+            static constexpr std::uint16_t EDGES[] = {32767, 32768, 65535, 65534, 320, 321, 240, 241};
+            return EDGES[in.ConsumeIntegralInRange<std::size_t>(0, 7)];
+        }
+    }
+}
+
+std::int64_t span(std::int64_t a, std::int64_t b) { return (a < b ? b - a : a - b) + 1; }
+
+void check_guard(const unsigned char* guard) {
+    for (std::size_t i = 0; i < GUARD_BYTES; ++i)
+        if (guard[i] != GUARD_VALUE) fail("guard bytes next to the surface overwritten");
+}
+
+void compare(const FrameSurface* surface) {
+    if (std::memcmp(surface->pixels, g_model.pixels, SURFACE_BYTES) == 0) return;
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i)
+        if (surface->pixels[i] != g_model.pixels[i]) {
+            std::fprintf(stderr, "fuzz_gfx: pixel (%d, %d) is 0x%04X, the literal routine gives 0x%04X\n",
+                         i % SCREEN_WIDTH, i / SCREEN_WIDTH, surface->pixels[i], g_model.pixels[i]);
+            break;
+        }
+    fail("a different picture");
+}
+
+// Picture data from a small palette that always includes the key.
+void fill_picture(Rgb565* first, std::uint64_t count, Rgb565 key, std::uint32_t seed, FuzzedDataProvider& in) {
+    const Rgb565 palette[4] = {key, in.ConsumeIntegral<Rgb565>(), COLOR_WALL, static_cast<Rgb565>(key ^ 1)};
+    std::uint32_t s = seed | 1u;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        s ^= s << 13;
+        s ^= s >> 17;
+        s ^= s << 5;
+        first[i] = palette[s & 3u];
+    }
+}
+
+// One drawing call chosen by the input; returns false when it could not be
+// checked against the literal routines (then the model takes its result).
+bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
+    const Memory& mem = memory();
+    switch (in.ConsumeIntegralInRange(0, 12)) {
+        case 0: {
+            const std::int32_t x = pick32(in), y = pick32(in);
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            std::snprintf(g_call, sizeof g_call, "put_pixel(%d, %d, 0x%04X)", x, y, c);
+            put_pixel(x, y, c, surface);
+            if (on_surface(x, y)) g_model.pixels[y * SCREEN_WIDTH + x] = c;
+            return true;
+        }
+        case 1: {
+            const std::int16_t x = pick16(in), y = pick16(in);
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            std::snprintf(g_call, sizeof g_call, "put_pixel_clipped(%d, %d, 0x%04X)", x, y, c);
+            put_pixel_clipped(x, y, c, surface);
+            ref::put_pixel_clipped(x, y, c, &g_model);
+            return true;
+        }
+        case 2:
+            std::snprintf(g_call, sizeof g_call, "clear_surface()");
+            clear_surface(surface);
+            std::memset(&g_model, 0, sizeof g_model);
+            return true;
+        case 3: {
+            const std::int32_t x = pick32(in), y = pick32(in);
+            std::snprintf(g_call, sizeof g_call, "get_pixel(%d, %d)", x, y);
+            const Rgb565 expected = on_surface(x, y) ? g_model.pixels[y * SCREEN_WIDTH + x] : COLOR_OFF_SURFACE;
+            if (get_pixel(x, y, surface) != expected) fail("get_pixel read the wrong value");
+            return true;
+        }
+        case 4:
+        case 7: {
+            const bool wide = in.ConsumeBool();
+            std::int64_t x0, y0, x1, y1;
+            if (wide) {
+                x0 = pick_wide(in), y0 = pick_wide(in), x1 = pick_wide(in), y1 = pick_wide(in);
+            } else {
+                x0 = pick32(in), y0 = pick32(in), x1 = pick32(in), y1 = pick32(in);
+            }
+            limit_line(in, x0, y0, &x1, &y1);
+            if (!wide) x1 = clamp32(x1), y1 = clamp32(y1);
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            std::snprintf(g_call, sizeof g_call, "draw_line%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
+                          static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
+                          static_cast<long long>(y1), c);
+            if (wide)
+                draw_line_wide(x0, y0, x1, y1, c, surface);
+            else
+                draw_line(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+                          static_cast<std::int32_t>(x1), static_cast<std::int32_t>(y1), c, surface);
+            if (std::max(span(x0, x1), span(y0, y1)) > REFERENCE_BUDGET) return false;
+            ref::draw_line(x0, y0, x1, y1, c, &g_model);
+            return true;
+        }
+        case 5:
+        case 8: {
+            const bool wide = in.ConsumeBool();
+            std::int64_t x0, y0, x1, y1;
+            if (wide) {
+                x0 = pick_wide(in), y0 = pick_wide(in), x1 = pick_wide(in), y1 = pick_wide(in);
+            } else {
+                x0 = pick32(in), y0 = pick32(in), x1 = pick32(in), y1 = pick32(in);
+            }
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            std::snprintf(g_call, sizeof g_call, "fill_rows%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
+                          static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
+                          static_cast<long long>(y1), c);
+            if (wide)
+                fill_rows_wide(x0, y0, x1, y1, c, surface);
+            else
+                fill_rows(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), static_cast<std::int32_t>(x1),
+                          static_cast<std::int32_t>(y1), c, surface);
+            if (y0 <= y1 && (span(y0, y1) > REFERENCE_BUDGET || span(x0, x1) > REFERENCE_BUDGET ||
+                             span(y0, y1) * span(x0, x1) > REFERENCE_BUDGET))
+                return false;
+            ref::fill_rows(x0, y0, x1, y1, c, &g_model);
+            return true;
+        }
+        case 6: {
+            const std::int32_t y = pick32(in);
+            std::snprintf(g_call, sizeof g_call, "draw_gradient_bar(%d)", y);
+            draw_gradient_bar(y, surface);
+            ref::draw_gradient_bar(y, &g_model);
+            return true;
+        }
+        case 9: {
+            const std::int16_t x = pick16(in), y = pick16(in);
+            const std::uint16_t w = pick_size(in), h = pick_size(in);
+            const Rgb565 key = in.ConsumeBool() ? COLOR_KEY : in.ConsumeIntegral<Rgb565>();
+            const bool at_end = in.ConsumeBool();
+            const std::uint64_t n = std::uint64_t{w} * h;
+            const std::uint64_t content = std::min(n, IMAGE_CONTENT);
+            const Rgb565* image;
+            if (at_end) {
+                image = mem.image_end - n;
+                fill_picture(mem.image_end - content, content, key, in.ConsumeIntegral<std::uint32_t>(), in);
+            } else {
+                image = mem.image_start;
+                fill_picture(mem.image_start, content, key, in.ConsumeIntegral<std::uint32_t>(), in);
+            }
+            std::snprintf(g_call, sizeof g_call, "blit_keyed(%s picture, %d, %d, key 0x%04X, %u x %u)",
+                          at_end ? "end-fenced" : "start-fenced", x, y, key, w, h);
+            blit_keyed(image, x, y, surface, key, w, h);
+            if (n > IMAGE_CONTENT) return false;
+            ref::blit_keyed(image, x, y, &g_model, key, w, h);
+            return true;
+        }
+        case 10: {
+            const std::int32_t x = pick32(in), y = pick32(in);
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            const std::int32_t code = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(-2, 257) : pick32(in);
+            std::snprintf(g_call, sizeof g_call, "draw_glyph(%d, %d, 0x%04X, code %d)", x, y, c, code);
+            draw_glyph(mem.sheet, x, y, c, code, surface);
+            ref::draw_glyph(mem.sheet, x, y, c, code, &g_model);
+            return true;
+        }
+        case 11: {
+            const std::int32_t x = pick32(in), y = pick32(in);
+            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
+            const std::string s = in.ConsumeRandomLengthString(300);
+            char* text = mem.text_end - s.size() - 1;
+            std::memcpy(text, s.data(), s.size());
+            text[s.size()] = '\0';
+            std::snprintf(g_call, sizeof g_call, "draw_text(%d, %d, 0x%04X, %zu bytes)", x, y, c, std::strlen(text));
+            draw_text(x, y, c, text, surface);
+            ref::draw_text(x, y, c, text, &g_model);
+            return true;
+        }
+        default: {
+            const std::int32_t x = pick32(in), top = pick32(in), gap = pick32(in);
+            std::snprintf(g_call, sizeof g_call, "draw_tunnel_column(%d, %d, %d)", x, top, gap);
+            draw_tunnel_column(x, top, gap, surface);
+            // The literal column walks every row and every pixel of both walls.
+            const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + 9, SCREEN_WIDTH);
+            const std::int64_t width = span(std::max<std::int64_t>(x, 0), right);
+            const std::int64_t rows = std::max<std::int64_t>(top, 0) +
+                                      std::max<std::int64_t>(319 - (std::int64_t{top} + gap + 1) + 1, 0);
+            if (rows > REFERENCE_BUDGET || width > REFERENCE_BUDGET || rows * width > REFERENCE_BUDGET)
+                return false;
+            ref::draw_tunnel_column(x, top, gap, &g_model);
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const Memory& mem = memory();
+    // Guard bytes before or after the surface, the other end against a page.
+    const bool guard_first = in.ConsumeBool();
+    unsigned char* guard = guard_first ? mem.area : mem.area + SURFACE_BYTES;
+    FrameSurface* surface = reinterpret_cast<FrameSurface*>(guard_first ? mem.area + GUARD_BYTES : mem.area);
+    std::memset(guard, GUARD_VALUE, GUARD_BYTES);
+    const Rgb565 background = in.ConsumeIntegral<Rgb565>();
+    std::fill(surface->pixels, surface->pixels + SCREEN_WIDTH * SCREEN_HEIGHT, background);
+    std::fill(g_model.pixels, g_model.pixels + SCREEN_WIDTH * SCREEN_HEIGHT, background);
+
+    for (int calls = 0; calls < 8 && in.remaining_bytes() > 0; ++calls) {
+        const bool checked = one_call(in, surface);
+        check_guard(guard);
+        if (checked)
+            compare(surface);
+        else
+            std::memcpy(&g_model, surface, sizeof g_model);
+    }
+    return 0;
+}
