@@ -4,11 +4,16 @@
 
 #include "gfx/span.h"
 
+using gfx_detail::fill_block;
 using gfx_detail::for_each_window;
 using gfx_detail::range_hits_screen;
 using gfx_detail::wrap16;
 
 namespace {
+
+// A line whose minor difference is at most 1/16 of its major one is stored as
+// row segments; steeper lines step pixel by pixel.
+constexpr std::int64_t SHALLOW_RUN = 16;
 
 // Position along the minor axis of a Bresenham line, in closed form: after k
 // steps of the major axis the minor coordinate has moved
@@ -80,13 +85,37 @@ void walk_line(std::int64_t major0, int major_step, std::int64_t major_len, std:
             const std::int64_t lo = std::min(a, b), hi = std::max(a, b);
             if (MajorIsX) {
                 Rgb565* row = surface->pixels + minor * SCREEN_WIDTH;
-                std::fill(row + lo, row + hi + 1, colour);
+                fill_block(row + lo, 1, hi - lo + 1, colour);
             } else {
                 for (std::int64_t y = lo; y <= hi; ++y) surface->pixels[y * SCREEN_WIDTH + minor] = colour;
             }
             return;
         }
         std::int64_t major = wrap16(major0 + major_step * first);
+        if (MajorIsX && SHALLOW_RUN * minor_len <= major_len) {
+            // A shallow line, such as the menu band's: long runs on one row.
+            // Each run's length comes from the remainder with one division,
+            // and the run is stored as a row segment.
+            for (std::int64_t k = first; k <= last;) {
+                std::int64_t len = (walk.denom - walk.r + walk.twice_minor - 1) / walk.twice_minor;
+                if (len > last - k + 1) len = last - k + 1;
+                const std::int64_t minor = wrap16(minor0 + minor_step * walk.q);
+                if (minor < minor_limit) {
+                    Rgb565* row = surface->pixels + minor * SCREEN_WIDTH;
+                    const std::int64_t lo = major_step > 0 ? major : major - len + 1;
+                    fill_block(row + lo, 1, len, colour);
+                }
+                major += major_step * len;
+                k += len;
+                if (k > last) break;
+                // The run ended where the remainder passed the denominator:
+                // exactly one step of the minor coordinate.
+                walk.r += walk.twice_minor * len - walk.denom;
+                walk.q += 1;
+                walk.k = k;
+            }
+            return;
+        }
         for (std::int64_t k = first; k <= last; ++k) {
             const std::int64_t minor = wrap16(minor0 + minor_step * walk.q);
             if (minor < minor_limit) {
@@ -143,16 +172,19 @@ void fill_rows_wide(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int6
         });
     }
     if (ncols == 0) return;
-    auto fill_row = [&](std::int64_t y) {
-        Rgb565* row = surface->pixels + y * SCREEN_WIDTH;
-        for (int i = 0; i < ncols; ++i) std::fill(row + cols[i].lo, row + cols[i].hi + 1, colour);
+    // Rows lo .. hi of the screen, each span of columns as one block.
+    auto fill_screen_rows = [&](std::int64_t lo, std::int64_t hi) {
+        for (int i = 0; i < ncols; ++i)
+            fill_block(surface->pixels + lo * SCREEN_WIDTH + cols[i].lo, hi - lo + 1, cols[i].hi - cols[i].lo + 1,
+                       colour);
     };
     if (y1 - y0 + 1 >= gfx_detail::WRAP) {
-        for (std::int64_t y = 0; y < SCREEN_HEIGHT; ++y) fill_row(y);
+        fill_screen_rows(0, SCREEN_HEIGHT - 1);
         return;
     }
+    // Inside one window the rows are consecutive screen rows.
     for_each_window(y0, 1, y1 - y0 + 1, SCREEN_HEIGHT, [&](std::int64_t first, std::int64_t last) {
-        for (std::int64_t k = first; k <= last; ++k) fill_row(wrap16(y0 + k));
+        fill_screen_rows(wrap16(y0 + first), wrap16(y0 + last));
     });
 }
 

@@ -8,6 +8,44 @@
 using gfx_detail::for_each_window;
 using gfx_detail::wrap16;
 
+namespace {
+
+// One picture row segment of n pixels onto the surface, leaving out key
+// pixels.
+inline void copy_keyed(const Rgb565* src, Rgb565* dst, std::int64_t n, Rgb565 key) {
+#ifdef BURROW_GFX_SSE2
+    const __m128i keys = _mm_set1_epi16(static_cast<short>(key));
+    for (; n >= 8; n -= 8, src += 8, dst += 8) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i under = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+        const __m128i transparent = _mm_cmpeq_epi16(p, keys);
+        // Key pixels keep what is under them, all others take the picture.
+        const __m128i out = _mm_or_si128(_mm_and_si128(transparent, under), _mm_andnot_si128(transparent, p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), out);
+    }
+#endif
+    for (; n > 0; --n, ++src, ++dst) {
+        const Rgb565 p = *src;
+        if (p != key) *dst = p;
+    }
+}
+
+// Bit c set when pixel c of an 8-pixel font sheet row is ink (0x0000).
+inline unsigned ink_bits(const Rgb565* src) {
+#ifdef BURROW_GFX_SSE2
+    const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    // Ink lanes become 0xFFFF; packing them to bytes leaves one mask bit per pixel.
+    const __m128i ink = _mm_cmpeq_epi16(row, _mm_setzero_si128());
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ink, _mm_setzero_si128())));
+#else
+    unsigned bits = 0;
+    for (int c = 0; c < 8; ++c) bits |= static_cast<unsigned>(src[c] == 0x0000) << c;
+    return bits;
+#endif
+}
+
+}  // namespace
+
 void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurface* surface, Rgb565 key,
                 std::uint16_t width, std::uint16_t height) {
     // Picture column c lands on screen column low16(x + c): find the columns
@@ -28,13 +66,9 @@ void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurfac
         for (std::int64_t r = rows[ri].first; r <= rows[ri].last; ++r) {
             const Rgb565* src = image + r * width;
             Rgb565* dst = surface->pixels + wrap16(y + r) * SCREEN_WIDTH;
-            for (int ci = 0; ci < ncols; ++ci) {
-                const std::int64_t sx = wrap16(x + cols[ci].first);
-                for (std::int64_t c = cols[ci].first; c <= cols[ci].last; ++c) {
-                    const Rgb565 p = src[c];
-                    if (p != key) dst[sx + (c - cols[ci].first)] = p;
-                }
-            }
+            for (int ci = 0; ci < ncols; ++ci)
+                copy_keyed(src + cols[ci].first, dst + wrap16(x + cols[ci].first), cols[ci].last - cols[ci].first + 1,
+                           key);
         }
     }
 }
@@ -52,14 +86,16 @@ void draw_glyph(const Rgb565* sheet, std::int32_t x, std::int32_t y, Rgb565 colo
                            ? GLYPH_WIDTH - 1
                            : static_cast<int>(wx > SCREEN_WIDTH ? -1 : SCREEN_WIDTH - 1 - wx);
     if (c_first > c_last) return;
+    const unsigned columns = (0xFFu >> (GLYPH_WIDTH - 1 - c_last)) & (0xFFu << c_first);
     const std::int64_t wy = y;
     for (int r = 0; r < GLYPH_HEIGHT; ++r) {
         const std::int64_t sy = wy + r;
         if (sy < 0 || sy >= SCREEN_HEIGHT) continue;
-        const Rgb565* src = sheet + (cy + r) * FONT_SHEET_WIDTH + cx;
-        Rgb565* row = surface->pixels + sy * SCREEN_WIDTH;
-        for (int c = c_first; c <= c_last; ++c)
-            if (src[c] == 0x0000) row[wx + c] = colour;
+        // Most cell rows are blank or nearly so: find the row's ink once,
+        // then store only those pixels.
+        unsigned ink = ink_bits(sheet + (cy + r) * FONT_SHEET_WIDTH + cx) & columns;
+        Rgb565* row = surface->pixels + sy * SCREEN_WIDTH + wx;
+        for (; ink != 0; ink &= ink - 1) row[__builtin_ctz(ink)] = colour;
     }
 }
 
