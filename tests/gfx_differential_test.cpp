@@ -256,8 +256,8 @@ void fill_case(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y
 TEST(GfxDifferential, RandomFills) {
     std::mt19937 rng(1005);
     fill_pattern(rng);
-    int failures = 0;
-    for (int n = 0; n < RANDOM_CASES && failures < 3; ++n) {
+    int failures = 0, cases = 0;
+    while (cases < RANDOM_CASES && failures < 3) {
         // The reference costs rows x width steps: share a budget of up to
         // 2^17 between them.
         const int bits = static_cast<int>(uniform(rng, 0, 17));
@@ -270,6 +270,7 @@ TEST(GfxDifferential, RandomFills) {
         if (y1 > I32_MAX || rng() % 16 == 0) y1 = y0 - 1 - uniform(rng, 0, 1000);  // empty
         if (y1 < I32_MIN) continue;
         fill_case(x0, y0, x1, y1, colour_of(rng), &failures);
+        ++cases;
     }
 }
 
@@ -335,7 +336,7 @@ TEST(GfxDifferential, GradientBars) {
     int failures = 0;
     std::vector<std::int64_t> ys = {I32_MIN, I32_MIN + 1, I32_MAX, I32_MAX - 15, I32_MAX - 16, -17, -16, -15, -1, 0, 1,
                                     100, 224, 238, 239, 240, 241, 65536, 65536 - 8, -65536 + 3};
-    while (ys.size() < RANDOM_CASES) ys.push_back(any_coordinate(rng));
+    for (int n = 0; n < RANDOM_CASES; ++n) ys.push_back(any_coordinate(rng));
     for (std::int64_t y : ys) {
         if (failures >= 3) break;
         if (!same_pixels([&](FrameSurface* s) { draw_gradient_bar(i32(y), s); },
