@@ -63,8 +63,10 @@ if (typeof document !== 'undefined') (function () {
   window.burrowrotorLastHash = null;
   window.burrowrotorHashes = options.tape || options.hashes ? [] : null;
   window.burrowrotorError = null;
+  window.burrowrotorReady = false;
+  Module.onRuntimeInitialized = function () { window.burrowrotorReady = true; };
   window.burrowrotorState = function () {
-    if (!Module._web_screen) return { screen: 'loading', frames: shown };
+    if (!window.burrowrotorReady) return { screen: 'loading', frames: shown };
     var screen = ['none', 'title', 'game'][Module._web_screen()];
     return {
       screen: screen, row: Module._web_title_row(), mode: Module._web_title_mode(),
@@ -143,14 +145,20 @@ if (typeof document !== 'undefined') (function () {
   window.addEventListener('blur', releaseAll);
   document.addEventListener('visibilitychange', function () { if (document.hidden) releaseAll(); });
 
+  // The pad under the screen, and a line that speaks of touch, not keys.
+  function useTouchLayout() {
+    document.body.classList.add('touch');
+    if (status.className === '' && options.tape === null) status.textContent = TOUCH_LINE;
+    fit();
+  }
+  var TOUCH_LINE = 'Hold the screen to climb \u00b7 \u25c0 \u25b2 \u25bc \u25b6 choose, GO starts';
+  if (window.matchMedia && window.matchMedia('(pointer: coarse)').matches) useTouchLayout();
+
   function holdWhilePressed(element, bit) {
     element.addEventListener('pointerdown', function (e) {
       if (e.pointerType === 'mouse' && e.button !== 0) return;
       e.preventDefault();
-      if (e.pointerType !== 'mouse' && !document.body.classList.contains('touch')) {
-        document.body.classList.add('touch');
-        fit();
-      }
+      if (e.pointerType !== 'mouse' && !document.body.classList.contains('touch')) useTouchLayout();
       pointersHeld[e.pointerId] = bit;
       element.setPointerCapture(e.pointerId);
     });
@@ -176,6 +184,10 @@ if (typeof document !== 'undefined') (function () {
     window.burrowrotorError = message;
     status.textContent = message;
     status.className = 'error';
+  };
+
+  Module.burrowTapeRejected = function (why) {
+    Module.burrowFail('Cannot replay the button tape ' + options.tape + ': ' + why);
   };
 
   Module.preRun = [function () {

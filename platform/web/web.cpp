@@ -32,8 +32,8 @@ EM_JS(int, page_tape_length, (), { return Module.burrowTapeLength(); });
 // Copies the fetched tape's bytes into `text`.
 EM_JS(void, page_tape_copy, (char* text), { Module.burrowTapeCopy(text); });
 
-// Shows why the game cannot start.
-EM_JS(void, page_fail, (const char* message), { Module.burrowFail(UTF8ToString(message)); });
+// Shows on the page why the fetched tape cannot be replayed.
+EM_JS(void, page_tape_rejected, (const char* why), { Module.burrowTapeRejected(UTF8ToString(why)); });
 
 namespace {
 
@@ -94,7 +94,7 @@ int main() {
         if (length > 0) page_tape_copy(&text[0]);
         std::string error;
         if (!parse_button_tape(text, &s_tape, &error)) {
-            page_fail(("button tape, " + error).c_str());
+            page_tape_rejected(error.c_str());
             return 1;
         }
         s_replaying = true;

@@ -240,11 +240,17 @@ def live_page(browser, origin, screenshot):
           'the touch pad appears once the screen is touched')
 
 
-def missing_tape_reported(browser, origin):
+def bad_tapes_reported(browser, origin):
     browser.navigate(origin + '/index.html?tape=no-such.tape')
     message = browser.wait_for('window.burrowrotorError', 10, 'the missing tape to be reported')
     check('404' in message and browser.evaluate('window.burrowrotorFrames') == 0,
           'a tape that cannot be fetched is reported and no frame runs (%s)' % message)
+    browser.navigate(origin + '/index.html?tape=bad.tape')
+    message = browser.wait_for('window.burrowrotorError', 10, 'the bad tape to be reported')
+    shown = browser.evaluate("document.getElementById('status').textContent")
+    check('line 2' in message and 'JUMP' in message and shown == message and
+          browser.evaluate('window.burrowrotorFrames') == 0,
+          'a tape that does not parse is reported on the page with its line and no frame runs (%s)' % message)
 
 
 def main():
@@ -269,6 +275,8 @@ def main():
         site = os.path.join(work, 'site')
         shutil.copytree(args.dist, site)
         shutil.copy(args.tape, os.path.join(site, 'crash.tape'))
+        with open(os.path.join(site, 'bad.tape'), 'w') as f:
+            f.write('10 UP\n20 JUMP\n')
         expected = headless_hashes(args.runner, args.tape, work)
         server = serve(site)
         origin = 'http://127.0.0.1:%d' % server.server_address[1]
@@ -277,7 +285,7 @@ def main():
             browser.open_page()
             replay_matches_headless(browser, origin, expected)
             live_page(browser, origin, args.screenshot)
-            missing_tape_reported(browser, origin)
+            bad_tapes_reported(browser, origin)
             outside = [u for u in browser.requested_urls() if not u.startswith(origin + '/')]
             check(not outside, 'the page asks for nothing outside its own server %s' % outside)
         finally:
