@@ -105,7 +105,9 @@ const std::vector<std::uint64_t>& demo_expected() {
     static const std::vector<std::uint64_t> hashes = [] {
         const std::string tape = test_output("handheld-demo.polls");
         if (!write_bytes(tape, tape_bytes(demo_tape_words()))) return std::vector<std::uint64_t>{};
-        return headless_hashes(3000, tape, "handheld-demo");
+        const std::vector<std::uint64_t> hashes = headless_hashes(3000, tape, "handheld-demo");
+        std::remove(tape.c_str());
+        return hashes;
     }();
     return hashes;
 }

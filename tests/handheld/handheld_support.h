@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tools/handheld-emu/emulator.h"
@@ -56,7 +57,11 @@ inline std::vector<std::uint32_t> demo_tape_words() {
     return w;
 }
 
-inline std::string test_output(const std::string& name) { return std::string(BURROW_TEST_OUT) + "/" + name; }
+// A file in the test output folder. CTest runs each test in its own process,
+// side by side, so each name carries the process id.
+inline std::string test_output(const std::string& name) {
+    return std::string(BURROW_TEST_OUT) + "/" + std::to_string(getpid()) + "-" + name;
+}
 
 inline bool write_bytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -83,6 +88,7 @@ inline std::vector<std::uint64_t> headless_hashes(std::uint64_t frames, const st
         if (at != nullptr) hashes.push_back(std::strtoull(at + 8, nullptr, 16));
     }
     std::fclose(f);
+    std::remove(trace.c_str());
     return hashes;
 }
 

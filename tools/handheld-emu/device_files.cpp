@@ -38,7 +38,11 @@ bool write_file(const std::string& path, const unsigned char* data, std::size_t 
 }  // namespace
 
 bool make_device_files(const EmulatorConfig& config, DeviceFiles* files, std::string* error) {
-    std::string templ = config.work_dir + "/burrowrotor-handheld-XXXXXX";
+    struct stat shm {};
+    const std::string base = !config.work_dir.empty()                              ? config.work_dir
+                             : stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode) ? "/dev/shm"
+                                                                                   : "/tmp";
+    std::string templ = base + "/burrowrotor-handheld-XXXXXX";
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) return fail(templ, error);

@@ -27,9 +27,9 @@ namespace {
 // The display's rhythm, far faster than the real 60 Hz so that long tapes
 // run quickly. The binary has no clock, so the rhythm never changes what it
 // draws; it only decides how many refreshes pass without a flip.
-constexpr long long FLAG_HIGH_NS = 200000;  // how long the flag stays up waiting for a flip
-constexpr long long FLAG_LOW_NS = 100000;   // the rest of a refresh
-constexpr long long POLL_SLEEP_NS = 20000;  // the controller sleeps between looks; the binary spins
+constexpr long long FLAG_HIGH_NS = 100000;  // how long the flag stays up waiting for a flip
+constexpr long long FLAG_LOW_NS = 50000;    // the rest of a refresh
+constexpr long long POLL_SLEEP_NS = 10000;  // the controller sleeps between looks; the binary spins
 
 const int ADDRESS_REG[4] = {REG_DISPLAY_ADDR1_LO, REG_DISPLAY_ADDR1_HI, REG_DISPLAY_ADDR2_LO, REG_DISPLAY_ADDR2_HI};
 const char* const ADDRESS_REG_NAME[4] = {"0x290E", "0x2910", "0x2912", "0x2914"};
@@ -41,6 +41,9 @@ long long now_ns() {
 }
 
 void pause_briefly() {
+    // Without timer slack a sleep this short lasts several times as long.
+    static const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    static_cast<void>(precise);
     const timespec t{0, POLL_SLEEP_NS};
     nanosleep(&t, nullptr);
 }
@@ -80,6 +83,10 @@ struct Launch {
 // calls are made.
 Launch launch(const EmulatorConfig& config, const DeviceFiles& files) {
     Launch result;
+    if (config.command.empty()) {
+        result.error = "no binary to run";
+        return result;
+    }
     std::vector<std::string> target(DEVICE_COUNT);
     for (int d = 0; d < DEVICE_COUNT; ++d) target[d] = std::string("/dev/") + DEVICE_NAME[d];
     bool is_dir[DEVICE_COUNT] = {};
@@ -87,11 +94,6 @@ Launch launch(const EmulatorConfig& config, const DeviceFiles& files) {
     std::vector<char*> argv;
     for (const std::string& a : config.command) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    if (config.command.empty()) {
-        result.error = "no binary to run";
-        return result;
-    }
-
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         result.error = std::string("pipe: ") + std::strerror(errno);
@@ -118,6 +120,15 @@ Launch launch(const EmulatorConfig& config, const DeviceFiles& files) {
         if (unshare(CLONE_NEWNS) != 0) child_fail(report[1], 1, "unshare(CLONE_NEWNS)");
         if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             child_fail(report[1], 1, "making the mounts private");
+        // Hold the files by path before /dev is covered: they may live in the
+        // host's /dev/shm.
+        int held[DEVICE_COUNT];
+        char source[DEVICE_COUNT][32];
+        for (int d = 0; d < DEVICE_COUNT; ++d) {
+            held[d] = files.path[d].empty() ? -1 : open(files.path[d].c_str(), O_PATH | O_CLOEXEC);
+            if (!files.path[d].empty() && held[d] < 0) child_fail(report[1], 2, files.path[d].c_str());
+            std::snprintf(source[d], sizeof source[d], "/proc/self/fd/%d", held[d]);
+        }
         if (mount("handheld", "/dev", "tmpfs", MS_NOSUID, "mode=0755,size=64k") != 0)
             child_fail(report[1], 1, "mounting a tmpfs over /dev");
         for (int d = 0; d < DEVICE_COUNT; ++d) {
@@ -130,7 +141,7 @@ Launch launch(const EmulatorConfig& config, const DeviceFiles& files) {
                 if (fd < 0) child_fail(report[1], 2, where);
                 close(fd);
             }
-            if (mount(files.path[d].c_str(), where, nullptr, MS_BIND, nullptr) != 0)
+            if (mount(source[d], where, nullptr, MS_BIND, nullptr) != 0)
                 child_fail(report[1], 2, where);
         }
         execvp(argv[0], argv.data());

@@ -28,7 +28,9 @@ struct EmulatorConfig {
     double flip_timeout = 10.0;     // seconds without a flip before the binary counts as stuck
     std::string png_dir;            // when set, shown frames go there as frame-000001.png ...
     std::uint64_t png_every = 1;
-    std::string work_dir = "/tmp";  // where the device files are made (they are removed afterwards)
+    // Where the device files are made (and removed afterwards); empty: /dev/shm
+    // when there is one (memory, never written back to a disk), else /tmp.
+    std::string work_dir;
 };
 
 struct ShownFrame {
