@@ -4,6 +4,18 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
+# The second half of `make test`: the whole suite again, built with the
+# address and undefined-behaviour sanitizers, and a short slice of each fuzz
+# target (clang and libFuzzer, in a tree of their own). The sanitizer run
+# leaves out the tests that check something other than our C++ code running:
+# regenerating the assets, the browser bundle and page, the ARM build and the
+# ARM binary under qemu (none of that code is instrumented), and anything
+# labelled nosan.
+SAN_BUILD  ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+SAN_ENV    := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm_build|ArmBuild' -FS handheld_arm
+
 .PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean
 
 all: build
@@ -22,11 +34,35 @@ build: configure
 play: build
 	$(BUILD)/burrowrotor
 
-test: build
+test: build $(SAN_BUILD)/CMakeCache.txt $(FUZZ_BUILD)/CMakeCache.txt
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && $(SAN_ENV) ctest -j $(JOBS) --output-on-failure --timeout 900 $(SAN_SKIP)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cd $(FUZZ_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+
+$(SAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_SANITIZE=ON
+
+$(FUZZ_BUILD)/CMakeCache.txt:
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Each fuzz target for FUZZ_RUNS executions (the figures in docs/reliability.md).
+FUZZ_RUNS ?= 1000000
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for t in fuzz_gfx fuzz_tape fuzz_runner_args; do \
+	  tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/$$t $$t runs $(FUZZ_RUNS) tests/fuzz $(FUZZ_BUILD)/fuzz-work || exit 1; \
+	done
+
+# The long runs, on the sanitizer build: the title screen for a million
+# frames, a thousand games, and the emulated handheld for 100,000 frames.
+soak: deps $(SAN_BUILD)/CMakeCache.txt
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target burrow_soak burrowrotor-headless burrowrotor-handheld
+	cd $(SAN_BUILD) && $(SAN_ENV) tests/burrow_soak all --runner ./burrowrotor-headless --handheld ./burrowrotor-handheld
 
 # Regenerates assets/*_data.cpp from assets/src and the previews in docs/assets.
 assets: configure

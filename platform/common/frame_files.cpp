@@ -26,8 +26,14 @@ bool finish(const std::string& path, std::FILE* f, bool ok, std::string* error) 
     return ok;
 }
 
+// libpng's own handlers print to stderr; a failed write is reported once, by
+// the caller's message naming the file, so these stay silent.
+void png_silent_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_silent_warning(png_structp, png_const_charp) {}
+
 bool write_png_rows(std::FILE* f, const FrameSurface* frame) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error, png_silent_warning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
