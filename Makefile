@@ -109,6 +109,22 @@ handheld: deps $(ARM_BUILD)/CMakeCache.txt
 goldens: build
 	tests/golden_update.sh $(BUILD)/burrowrotor-headless
 
+# Benchmarks: the game's drawing against the literal reference side by side,
+# headless frames per second and the ARM binary under qemu-arm (bench/run.sh);
+# instruction counts of the heaviest frames into bench/results.md.
+BENCH_BUILD ?= build-bench
+
+$(BENCH_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BENCH_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+bench: deps $(BENCH_BUILD)/CMakeCache.txt
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target burrow_bench burrowrotor-handheld-emu
+	bench/run.sh $(BENCH_BUILD) $(ARM_BUILD)
+
+bench-instructions: deps $(BENCH_BUILD)/CMakeCache.txt
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target frame_cost
+	bench/instructions.sh $(BENCH_BUILD)
+
 # The desktop game's 60 Hz pacing on the wall clock: 600 frames in 10 s +- 3 %.
 # Run it on an idle machine; it opens windows on $DISPLAY or a private Xvfb.
 .PHONY: bench-pacing

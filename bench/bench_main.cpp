@@ -1,0 +1,194 @@
+// burrow_bench: the drawing routines, a tunnel frame and the heaviest title
+// and game frames of the golden runs, each drawn by the literal per-pixel
+// reference and by the game's routines side by side, and the whole game loop
+// headless. After the runs a table gives reference time / game time per pair.
+//
+// The heaviest frames are the ones bench/instructions.sh found and wrote to
+// bench/heaviest_frames.txt; each is drawn from the state it began with,
+// after a check that both sides give the pixels the game showed.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "bench/frames.h"
+#include "bench/replay.h"
+
+namespace {
+
+FrameSurface g_surface;
+
+// ---- primitives, each as the game calls it
+
+template <typename D>
+void bm_menu_band(benchmark::State& st) {
+    for (auto _ : st) D::bar(160, &g_surface);
+}
+template <typename D>
+void bm_wall_rows(benchmark::State& st) {  // one tunnel column's bottom wall, down to row 319
+    for (auto _ : st) D::fill(50, 211, 59, 319, COLOR_WALL, &g_surface);
+}
+template <typename D>
+void bm_block(benchmark::State& st) {
+    for (auto _ : st) D::fill(150, 90, 169, 149, COLOR_WALL, &g_surface);
+}
+template <typename D>
+void bm_title_picture(benchmark::State& st) {
+    for (auto _ : st) D::blit(g_title_image, 10, 10, &g_surface, COLOR_KEY, TITLE_WIDTH, TITLE_HEIGHT);
+}
+template <typename D>
+void bm_chopper(benchmark::State& st) {
+    for (auto _ : st) D::blit(g_chopper_frame_b, 50, 109, &g_surface, COLOR_KEY, CHOPPER_WIDTH, CHOPPER_HEIGHT);
+}
+template <typename D>
+void bm_coin_at_left_edge(benchmark::State& st) {
+    for (auto _ : st) D::blit(g_coin_image, -17, 120, &g_surface, COLOR_KEY, COIN_SIZE, COIN_SIZE);
+}
+template <typename D>
+void bm_glyph(benchmark::State& st) {
+    for (auto _ : st) D::glyph(100, 220, COLOR_WHITE, 'B', &g_surface);
+}
+template <typename D>
+void bm_menu_text(benchmark::State& st) {
+    for (auto _ : st) D::text(35, 100, COLOR_WHITE, "GAME MODE -", &g_surface);
+}
+template <typename D>
+void bm_tunnel(benchmark::State& st) {  // the straight tunnel every screen starts with
+    TunnelState t;
+    reset_tunnel(&t);
+    t.offset = 4;
+    for (auto _ : st) D::tunnel(&t, &g_surface);
+}
+
+// ---- the heaviest frames
+
+struct Heaviest {
+    std::string tape;
+    std::uint64_t frame = 0;
+};
+Heaviest g_heaviest[2];  // title, game
+FrameSnapshot g_snap[2];
+bool g_snap_ok[2] = {false, false};
+
+void load_heaviest() {
+    std::ifstream in(BURROW_SOURCE_DIR "/bench/heaviest_frames.txt");
+    std::string kind, tape;
+    std::uint64_t frame;
+    while (in >> kind >> tape >> frame) {
+        const int i = kind == "title" ? 0 : kind == "game" ? 1 : -1;
+        if (i >= 0) g_heaviest[i] = {std::string(BURROW_SOURCE_DIR "/") + tape, frame};
+    }
+    for (int i = 0; i < 2; ++i) {
+        std::string error;
+        if (g_heaviest[i].frame == 0) continue;
+        if (!capture_frame(g_heaviest[i].tape.c_str(), g_heaviest[i].frame, &g_snap[i], &error)) {
+            std::fprintf(stderr, "burrow_bench: %s\n", error.c_str());
+            continue;
+        }
+        draw_snapshot_frame<ReferenceDrawing>(g_snap[i], &g_surface);
+        const bool ref_ok = std::memcmp(&g_surface, &g_snap[i].shown, sizeof g_surface) == 0;
+        draw_snapshot_frame<ProductionDrawing>(g_snap[i], &g_surface);
+        const bool prod_ok = std::memcmp(&g_surface, &g_snap[i].shown, sizeof g_surface) == 0;
+        g_snap_ok[i] = ref_ok && prod_ok;
+        std::fprintf(stderr, "%s frame %llu of %s: reference %s, game %s\n", i == 0 ? "title" : "game",
+                     static_cast<unsigned long long>(g_heaviest[i].frame), g_heaviest[i].tape.c_str(),
+                     ref_ok ? "same pixels" : "DIFFERENT PIXELS", prod_ok ? "same pixels" : "DIFFERENT PIXELS");
+    }
+}
+
+template <typename D, int Which>
+void bm_heaviest_frame(benchmark::State& st) {
+    if (!g_snap_ok[Which]) {
+        st.SkipWithError("no heaviest frame (run make bench-instructions) or its pixels differ");
+        return;
+    }
+    for (auto _ : st) draw_snapshot_frame<D>(g_snap[Which], &g_surface);
+}
+
+// ---- the whole game loop on the in-memory display, every golden run
+
+void bm_headless(benchmark::State& st) {
+    static const char* const tapes[] = {"golden-title-stay", "golden-normal-medium", "golden-coin-fast",
+                                        "golden-moving-madness"};
+    static ButtonTape loaded[4];
+    static std::uint64_t lengths[4];
+    static bool ready = false;
+    if (!ready) {
+        for (int i = 0; i < 4; ++i) {
+            const std::string path = std::string(BURROW_SOURCE_DIR "/tests/data/") + tapes[i] + ".tape";
+            std::string error;
+            if (!load_button_tape(path.c_str(), &loaded[i], &error)) {
+                st.SkipWithError(error.c_str());
+                return;
+            }
+            lengths[i] = loaded[i].entries.back().frame;
+        }
+        ready = true;
+    }
+    std::uint64_t frames = 0;
+    for (auto _ : st) {
+        for (int i = 0; i < 4; ++i) {
+            replay(&loaded[i], lengths[i], [](std::uint64_t, const FrameSurface*) { return true; });
+            frames += lengths[i];
+        }
+    }
+    st.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+}
+
+// Keeps each run's time per iteration; prints reference / game per pair.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (!r.error_occurred && r.run_type == Run::RT_Iteration) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-28s %14s %14s %8s\n", "reference / game", "reference", "game", "ratio");
+        for (const auto& [name, t] : times_) {
+            if (name.rfind("reference/", 0) != 0) continue;
+            const std::string what = name.substr(10);
+            const auto game = times_.find("game/" + what);
+            if (game == times_.end() || game->second <= 0) continue;
+            std::printf("%-28s %11.0f ns %11.0f ns %7.1fx\n", what.c_str(), t, game->second, t / game->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+#define BOTH(fn, label)                                                                      \
+    BENCHMARK_TEMPLATE(fn, ReferenceDrawing)->Name("reference/" label);                      \
+    BENCHMARK_TEMPLATE(fn, ProductionDrawing)->Name("game/" label)
+
+BOTH(bm_menu_band, "menu_band");
+BOTH(bm_wall_rows, "wall_rows");
+BOTH(bm_block, "block");
+BOTH(bm_title_picture, "title_picture");
+BOTH(bm_chopper, "chopper");
+BOTH(bm_coin_at_left_edge, "coin_at_left_edge");
+BOTH(bm_glyph, "glyph");
+BOTH(bm_menu_text, "menu_text");
+BOTH(bm_tunnel, "tunnel_frame");
+BENCHMARK_TEMPLATE(bm_heaviest_frame, ReferenceDrawing, 0)->Name("reference/heaviest_title_frame");
+BENCHMARK_TEMPLATE(bm_heaviest_frame, ProductionDrawing, 0)->Name("game/heaviest_title_frame");
+BENCHMARK_TEMPLATE(bm_heaviest_frame, ReferenceDrawing, 1)->Name("reference/heaviest_game_frame");
+BENCHMARK_TEMPLATE(bm_heaviest_frame, ProductionDrawing, 1)->Name("game/heaviest_game_frame");
+BENCHMARK(bm_headless)->Name("headless/all_golden_runs")->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    load_heaviest();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

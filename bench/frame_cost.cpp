@@ -1,0 +1,116 @@
+// frame_cost: small programs for callgrind, which counts the instructions of
+// the parts they switch collection on for (run with --collect-atstart=no).
+//
+//   frame_cost scan TAPE FRAMES       one dump per shown frame, and a line
+//                                     "frame screen" per frame on stdout
+//   frame_cost real TAPE N            collects the game's own frame N
+//   frame_cost mirror TAPE N ref|prod collects frame N drawn from its state
+//                                     by the literal or the game's drawing
+// Every mode checks first that it reproduces the frame the game showed.
+#include <valgrind/callgrind.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bench/frames.h"
+#include "bench/replay.h"
+#include "game/view.h"
+#include "platform/common/frame_hash.h"
+
+namespace {
+
+FrameSurface g_canvas;
+
+int usage() {
+    std::fputs("usage: frame_cost scan TAPE FRAMES | real TAPE N | mirror TAPE N ref|prod\n", stderr);
+    return 2;
+}
+
+int scan(const char* path, std::uint64_t frames) {
+    ButtonTape tape;
+    std::string error;
+    if (!load_button_tape(path, &tape, &error)) {
+        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
+        return 2;
+    }
+    CALLGRIND_START_INSTRUMENTATION;
+    CALLGRIND_TOGGLE_COLLECT;
+    CALLGRIND_ZERO_STATS;
+    replay(&tape, frames, [](std::uint64_t n, const FrameSurface*) {
+        CALLGRIND_DUMP_STATS;
+        std::printf("%" PRIu64 " %s\n", n, g_title_view != nullptr ? "title" : "game");
+        return true;
+    });
+    return 0;
+}
+
+int real(const char* path, std::uint64_t frame) {
+    ButtonTape tape;
+    std::string error;
+    if (!load_button_tape(path, &tape, &error)) {
+        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
+        return 2;
+    }
+    std::uint64_t hash = 0;
+    replay(&tape, frame, [&](std::uint64_t n, const FrameSurface* shown) {
+        if (n == frame - 1) CALLGRIND_TOGGLE_COLLECT;
+        if (n == frame) {
+            CALLGRIND_TOGGLE_COLLECT;
+            hash = frame_hash(shown);
+        }
+        return true;
+    });
+    char line[32];
+    std::snprintf(line, sizeof line, "%016" PRIx64, hash);
+    const std::string golden = golden_hash_line(path, frame);
+    if (!golden.empty() && golden != line) {
+        std::fprintf(stderr, "frame_cost: frame %" PRIu64 " hashes %s, the golden run says %s\n", frame, line,
+                     golden.c_str());
+        return 1;
+    }
+    std::printf("frame %" PRIu64 " hash %s%s\n", frame, line, golden.empty() ? "" : " (matches the golden run)");
+    return 0;
+}
+
+int mirror(const char* path, std::uint64_t frame, bool reference) {
+    static FrameSnapshot snap;
+    std::string error;
+    if (!capture_frame(path, frame, &snap, &error)) {
+        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
+        return 2;
+    }
+    // Once to check the pixels (and to bind the library calls), once counted.
+    auto draw = [&] {
+        if (reference)
+            draw_snapshot_frame<ReferenceDrawing>(snap, &g_canvas);
+        else
+            draw_snapshot_frame<ProductionDrawing>(snap, &g_canvas);
+    };
+    draw();
+    if (std::memcmp(&g_canvas, &snap.shown, sizeof g_canvas) != 0) {
+        std::fprintf(stderr, "frame_cost: the %s drawing of frame %" PRIu64 " differs from what the game showed\n",
+                     reference ? "reference" : "production", frame);
+        return 1;
+    }
+    CALLGRIND_TOGGLE_COLLECT;
+    draw();
+    CALLGRIND_TOGGLE_COLLECT;
+    std::printf("frame %" PRIu64 " (%s) drawn by the %s routines: same pixels as the game showed\n", frame,
+                snap.title ? "title" : "game", reference ? "reference" : "production");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) return usage();
+    const std::string mode = argv[1];
+    const std::uint64_t n = std::strtoull(argv[3], nullptr, 10);
+    if (mode == "scan") return scan(argv[2], n);
+    if (mode == "real") return real(argv[2], n);
+    if (mode == "mirror" && argc == 5) return mirror(argv[2], n, std::strcmp(argv[4], "ref") == 0);
+    return usage();
+}
