@@ -108,7 +108,8 @@ std::int32_t Pilot::passage_centre(const GameState& view) const {
 
 std::uint32_t Pilot::game_word(const GameState& view) {
     ahead_.clear();
-    for (int k = 0; k <= depth_; ++k) ahead_.push_back(predict(view, k));
+    ahead_.push_back(view);  // [0] is not looked at: frame n is already drawn
+    for (int k = 1; k <= depth_; ++k) ahead_.push_back(predict(view, k));
     goal_ = target ? target(view) : NO_TARGET;
     if (goal_ == NO_TARGET) goal_ = passage_centre(view);
     const bool climb_first = prefer_climb(view.chopper_y, view.momentum);
