@@ -460,7 +460,8 @@ void inspect_leftovers(const EmulatorConfig& config, const DeviceFiles& files, c
         r->buffer_written[b] = !file_holds_only(files.path[DEVICE_FB0 + b], BUFFER_FILL, 0, size);
     }
     if (display.regs != nullptr) {
-        r->registers_written = changed_register(display) >= 0 || written_mask(display) != 0 || !r->frames.empty();
+        r->registers_written = changed_register(display) >= 0 || written_mask(display) != 0 || !r->frames.empty() ||
+                               load(display, REG_DISPLAY_STATUS) != display.status;
     } else if (config.shape[DEVICE_MEM] == DeviceShape::too_short) {
         r->registers_written =
             !file_holds_only(files.path[DEVICE_MEM], 0, 0xC0000000LL, MEM_SHORT_SIZE - 0xC0000000LL);
