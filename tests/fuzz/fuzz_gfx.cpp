@@ -93,12 +93,13 @@ std::int32_t pick32(FuzzedDataProvider& in) {
 
 // A line that wraps around the 16-bit coordinates thousands of times really
 // does come back onto the screen every 65536 steps, so it costs up to millions
-// of stores. One in 256 such lines is drawn as given; the others keep their
-// start and direction and are cut to under 2^20 steps.
+// of stores. One in 256 such lines is drawn as given (a chosen byte, not the
+// 0 an exhausted input gives); the others keep their start and direction and
+// are cut to under 2^20 steps.
 constexpr std::int64_t LONG_LINE = std::int64_t{1} << 20;
 void limit_line(FuzzedDataProvider& in, std::int64_t x0, std::int64_t y0, std::int64_t* x1, std::int64_t* y1) {
     const std::int64_t dx = *x1 - x0, dy = *y1 - y0;
-    if ((dx < LONG_LINE && dx > -LONG_LINE && dy < LONG_LINE && dy > -LONG_LINE) || in.ConsumeIntegral<std::uint8_t>() == 0)
+    if ((dx < LONG_LINE && dx > -LONG_LINE && dy < LONG_LINE && dy > -LONG_LINE) || in.ConsumeIntegral<std::uint8_t>() == 0xA5)
         return;
     *x1 = x0 + dx % LONG_LINE;
     *y1 = y0 + dy % LONG_LINE;
