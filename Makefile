@@ -14,7 +14,12 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Un
 SAN_BUILD  ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 SAN_ENV    := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm_build|ArmBuild' -FS handheld_arm
+SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e' -FS handheld_arm
+# The desktop game under Xvfb runs once more with the sanitizers but without
+# the leak check: the X, GL and D-Bus libraries below SDL keep allocations
+# until exit (some from driver modules unloaded by then, which no
+# suppression can name).
+SAN_DESKTOP := -R '^desktop_e2e$$'
 
 .PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean
 
@@ -38,6 +43,7 @@ test: build $(SAN_BUILD)/CMakeCache.txt $(FUZZ_BUILD)/CMakeCache.txt
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && $(SAN_ENV) ctest -j $(JOBS) --output-on-failure --timeout 900 $(SAN_SKIP)
+	cd $(SAN_BUILD) && $(SAN_ENV) ASAN_OPTIONS=abort_on_error=1:detect_leaks=0 ctest --output-on-failure --timeout 900 $(SAN_DESKTOP)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	cd $(FUZZ_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300
 
