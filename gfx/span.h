@@ -63,6 +63,16 @@ inline bool range_hits_screen(std::int64_t lo, std::int64_t hi, std::int64_t lim
 inline void fill_block(Rgb565* first, std::int64_t rows, std::int64_t width, Rgb565 colour) {
     if (rows <= 0 || width <= 0) return;
 #ifdef BURROW_GFX_SSE2
+    if (width >= 8 && width <= 16) {
+        // A tunnel column or the block: two stores a row, the second one
+        // overlapping the first; the overlap gets the same colour twice.
+        const __m128i eight = _mm_set1_epi16(static_cast<short>(colour));
+        for (Rgb565* row = first; rows > 0; --rows, row += SCREEN_WIDTH) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row), eight);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + width - 8), eight);
+        }
+        return;
+    }
     if (width >= 8) {
         // Eight pixels per store, the last store overlapping the one before
         // it: the overlap is written twice with the same colour.

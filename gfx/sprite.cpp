@@ -86,15 +86,35 @@ void draw_glyph(const Rgb565* sheet, std::int32_t x, std::int32_t y, Rgb565 colo
                            ? GLYPH_WIDTH - 1
                            : static_cast<int>(wx > SCREEN_WIDTH ? -1 : SCREEN_WIDTH - 1 - wx);
     if (c_first > c_last) return;
-    const unsigned columns = (0xFFu >> (GLYPH_WIDTH - 1 - c_last)) & (0xFFu << c_first);
+    // Rows off the surface draw nothing: find the cell rows that land on it.
     const std::int64_t wy = y;
-    for (int r = 0; r < GLYPH_HEIGHT; ++r) {
-        const std::int64_t sy = wy + r;
-        if (sy < 0 || sy >= SCREEN_HEIGHT) continue;
+    const int r_first = wy >= 0 ? 0 : static_cast<int>(wy < -GLYPH_HEIGHT ? GLYPH_HEIGHT : -wy);
+    const int r_last = wy + GLYPH_HEIGHT - 1 <= SCREEN_HEIGHT - 1
+                           ? GLYPH_HEIGHT - 1
+                           : static_cast<int>(wy > SCREEN_HEIGHT ? -1 : SCREEN_HEIGHT - 1 - wy);
+    if (r_first > r_last) return;
+    const Rgb565* src = sheet + (cy + r_first) * FONT_SHEET_WIDTH + cx;
+    Rgb565* row = surface->pixels + (wy + r_first) * SCREEN_WIDTH + wx;
+#ifdef BURROW_GFX_SSE2
+    if (c_first == 0 && c_last == GLYPH_WIDTH - 1) {
+        // The whole cell row is on the screen: the ink lanes take the colour,
+        // every other pixel keeps its value, eight pixels per store.
+        const __m128i paint = _mm_set1_epi16(static_cast<short>(colour));
+        for (int r = r_first; r <= r_last; ++r, src += FONT_SHEET_WIDTH, row += SCREEN_WIDTH) {
+            const __m128i cell = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+            const __m128i ink = _mm_cmpeq_epi16(cell, _mm_setzero_si128());
+            const __m128i under = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row),
+                             _mm_or_si128(_mm_and_si128(ink, paint), _mm_andnot_si128(ink, under)));
+        }
+        return;
+    }
+#endif
+    const unsigned columns = (0xFFu >> (GLYPH_WIDTH - 1 - c_last)) & (0xFFu << c_first);
+    for (int r = r_first; r <= r_last; ++r, src += FONT_SHEET_WIDTH, row += SCREEN_WIDTH) {
         // Most cell rows are blank or nearly so: find the row's ink once,
         // then store only those pixels.
-        unsigned ink = ink_bits(sheet + (cy + r) * FONT_SHEET_WIDTH + cx) & columns;
-        Rgb565* row = surface->pixels + sy * SCREEN_WIDTH + wx;
+        unsigned ink = ink_bits(src) & columns;
         for (; ink != 0; ink &= ink - 1) row[__builtin_ctz(ink)] = colour;
     }
 }
