@@ -56,7 +56,10 @@ int real(const char* path, std::uint64_t frame) {
     }
     std::uint64_t hash = 0;
     replay(&tape, frame, [&](std::uint64_t n, const FrameSurface* shown) {
-        if (n == frame - 1) CALLGRIND_TOGGLE_COLLECT;
+        if (n == frame - 1) {
+            CALLGRIND_START_INSTRUMENTATION;
+            CALLGRIND_TOGGLE_COLLECT;
+        }
         if (n == frame) {
             CALLGRIND_TOGGLE_COLLECT;
             hash = frame_hash(shown);
@@ -89,6 +92,7 @@ int mirror(const char* path, std::uint64_t frame, bool reference) {
         else
             draw_snapshot_frame<ProductionDrawing>(snap, &g_canvas);
     };
+    CALLGRIND_START_INSTRUMENTATION;
     draw();
     if (std::memcmp(&g_canvas, &snap.shown, sizeof g_canvas) != 0) {
         std::fprintf(stderr, "frame_cost: the %s drawing of frame %" PRIu64 " differs from what the game showed\n",

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Counts x86-64 instructions per frame with callgrind and writes
 # bench/results.md (`make bench-instructions`). Usage: instructions.sh BUILD_DIR
+# With BENCH_REUSE_FRAMES=1 step 1 is skipped and the frames named in
+# bench/heaviest_frames.txt are counted again (step 1 takes minutes).
 #
 # 1. Every frame of every golden run (tests/data/*.tape) is counted: the
 #    game's own frame loop, from one shown frame to the next.
@@ -20,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 cg() {  # cg OUT ARGS...: callgrind with collection switched on by the program
     local out=$1
     shift
-    valgrind --tool=callgrind --collect-atstart=no --dump-instr=no --dump-line=no \
+    valgrind --tool=callgrind --collect-atstart=no --instr-atstart=no --dump-instr=no --dump-line=no \
         --callgrind-out-file="$out" "$@" 2>"$work/valgrind.log" || {
         cat "$work/valgrind.log" >&2
         return 1
@@ -35,8 +37,15 @@ clear_part() {
 
 # 1. Scan the golden runs.
 : >"$work/frames"
+if [ "${BENCH_REUSE_FRAMES:-0}" = 1 ]; then
+    while read -r kind tape frame; do
+        echo "$root/$tape $(basename "$tape" .tape) $frame $kind 0" >>"$work/frames"
+    done <"$root/bench/heaviest_frames.txt"
+    scanned_note="the frames found by the last full count"
+fi
 for tape in "$root"/tests/data/*.tape; do
     name=$(basename "$tape" .tape)
+    [ "${BENCH_REUSE_FRAMES:-0}" = 1 ] && break
     frames=$(sed -n 's/^# frames: \([0-9]*\).*/\1/p' "$tape" | head -1)
     [ -n "$frames" ] || continue
     echo "counting $frames frames of $name" >&2
@@ -47,14 +56,16 @@ for tape in "$root"/tests/data/*.tape; do
     # Dump k holds frame k. A frame counts only when the frame before it
     # belongs to the same screen (a screen's first frame is drawn from its
     # start values, not from a state the run passed through).
-    for f in "$work/$name"/cg.*; do echo "${f##*.} $(total "$f")"; done | sort -n >"$work/$name/ir"
+    (cd "$work/$name" && grep -H -m1 '^summary:' cg.*) | sed 's/^cg\.[0-9]*\.\([0-9]*\):summary: /\1 /' |
+        sort -n >"$work/$name/ir"
     sort -n "$work/$name/screens" | join "$work/$name/ir" - |
         awk -v t="$tape" -v n="$name" 'prev == $3 { print t, n, $1, $3, $2 } { prev = $3 }' >>"$work/frames"
 done
 heaviest() { awk -v s="$1" '$4 == s' "$work/frames" | sort -k5,5n | tail -1; }
 read -r title_tape title_name title_frame _ title_scan <<<"$(heaviest title)"
 read -r game_tape game_name game_frame _ game_scan <<<"$(heaviest game)"
-scanned=$(wc -l <"$work/frames")
+scanned="$(wc -l <"$work/frames") frames of the golden runs in tests/data"
+[ -n "${scanned_note:-}" ] && scanned="$scanned_note"
 # The benchmarks (burrow_bench) draw the same two frames.
 {
     echo "title ${title_tape#"$root"/} $title_frame"
@@ -90,7 +101,7 @@ flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELWITHDEBINFO:[A-Z]*=//p' "$build/CMakeCache
     echo "- Machine: ${cpu:-unknown} ($(uname -m))"
     echo "- Compiler: $("$cxx" --version | head -1), flags \`$flags\`"
     echo "- Counted with: $(valgrind --version) (callgrind, instructions executed)"
-    echo "- Frames counted: $scanned frames of the golden runs in tests/data"
+    echo "- Frames counted: $scanned"
     echo
     echo "| Frame | Golden run | Literal reference | Game's drawing | Game's own frame loop | of which the clear | Reference ÷ game |"
     echo "|---|---|---:|---:|---:|---:|---:|"
