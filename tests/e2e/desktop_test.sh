@@ -51,17 +51,18 @@ press() { xdotool keydown "$1" sleep 0.05 keyup "$1"; sleep 0.3; }
 step "title screen"
 sleep 1
 shot title
-step "menu: Up to the speed row, Right twice, Down (twice, in case a press counted twice)"
+step "menu: Up to the speed row, Right twice, Down to LET'S GO! (three times, in case a press counted twice)"
 press Up
 press Right
 press Right
 press Down
 press Down
-step "action starts the game; held, the chopper climbs"
+press Down
+step "action starts the game; held, the chopper climbs (not long enough to reach the roof)"
 xdotool keydown space
-sleep 0.25
+sleep 0.2
 shot game
-sleep 0.3
+sleep 0.2
 xdotool keyup space
 sleep 0.4
 step "Esc quits"
