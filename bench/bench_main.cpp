@@ -63,6 +63,14 @@ void bm_tunnel(benchmark::State& st) {  // the straight tunnel every screen star
     for (auto _ : st) D::tunnel(&t, &g_surface);
 }
 
+// One tunnel column whose top lies far below (or far above) the screen, as a
+// long stay on the title screen can make it: the cost must stay that of the
+// 240 rows the screen has, whatever the top value.
+void bm_far_tunnel_column(benchmark::State& st) {
+    const auto top = static_cast<std::int32_t>(st.range(0));
+    for (auto _ : st) draw_tunnel_column(50, top, TUNNEL_START_GAP, &g_surface);
+}
+
 // ---- the heaviest frames
 
 struct Heaviest {
@@ -177,6 +185,9 @@ BOTH(bm_coin_at_left_edge, "coin_at_left_edge");
 BOTH(bm_glyph, "glyph");
 BOTH(bm_menu_text, "menu_text");
 BOTH(bm_tunnel, "tunnel_frame");
+BENCHMARK(bm_far_tunnel_column)
+    ->Name("game/tunnel_column_top")
+    ->Arg(30)->Arg(1000)->Arg(100000)->Arg(1000000)->Arg(-1000000)->Arg(1000000000);
 BENCHMARK_TEMPLATE(bm_heaviest_frame, ReferenceDrawing, 0)->Name("reference/heaviest_title_frame");
 BENCHMARK_TEMPLATE(bm_heaviest_frame, ProductionDrawing, 0)->Name("game/heaviest_title_frame");
 BENCHMARK_TEMPLATE(bm_heaviest_frame, ReferenceDrawing, 1)->Name("reference/heaviest_game_frame");
