@@ -1,5 +1,5 @@
 // The desktop game's parts that need no window: its command line, the 60 Hz
-// refresh clock, the key map and the recording of what the game read.
+// refresh clock, the key map, controllers and the recording of what the game read.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 
 #include "platform/buttons.h"
 #include "platform/common/tape.h"
+#include "platform/sdl/input.h"
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/options.h"
 #include "platform/sdl/refresh_clock.h"
@@ -142,6 +143,30 @@ TEST(KeyMap, ArrowsActionKeysMouseAndController) {
     EXPECT_EQ(controller_button_word(SDL_CONTROLLER_BUTTON_A), 1u << BUTTON_ACTION);
     EXPECT_EQ(controller_button_word(SDL_CONTROLLER_BUTTON_B), 0u);
     EXPECT_EQ(controller_button_word(SDL_CONTROLLER_BUTTON_START), 0u);
+}
+
+// A controller plugged in while the game runs is read from the next poll on,
+// and one pulled out leaves no button held. SDL's virtual pad needs no display.
+TEST(Controllers, PluggedInAndPulledOut) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    input_start();
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    input_pump();
+    SDL_Joystick* pad = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(device));
+    ASSERT_NE(pad, nullptr) << "the new controller was not opened";
+    EXPECT_EQ(input_held_word(), 0u);
+    // A virtual game controller's buttons are numbered as SDL's controller buttons.
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_START, 1);
+    input_pump();
+    EXPECT_EQ(input_held_word(), (1u << BUTTON_RIGHT) | (1u << BUTTON_ACTION));
+    SDL_JoystickDetachVirtual(device);
+    input_pump();
+    EXPECT_EQ(input_held_word(), 0u);
+    input_stop();
+    SDL_Quit();
 }
 
 // The title screen polls only in some frames; a tape of the words its polls
