@@ -79,8 +79,8 @@ def main():
         failures.append("no game frame was shown: the key presses did not start a game")
 
     matches = []
-    for spec in args.shot:
-        screen, path = spec.split(":", 1)
+    for shot in args.shot:
+        screen, path = shot.split(":", 1)
         pixels, error = frame_from_screenshot(path, args.scale)
         if error:
             failures.append(error)
