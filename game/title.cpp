@@ -36,6 +36,8 @@ constexpr int MARQUEE_CYCLE = 700;  // window positions before the text starts o
 constexpr int MARQUEE_Y = 220;
 constexpr int FIRST_POLL_DELAY = 10;
 constexpr int REPEAT_DELAY = 5;
+constexpr std::int32_t MODE_COUNT = 3;   // NORMAL, COIN, MOVING
+constexpr std::int32_t SPEED_COUNT = 4;  // SLOW, MEDIUM, FAST, MADNESS!
 
 // The marquee's white letters with a black edge, so they read over the green
 // bottom wall: four black copies around each letter, then the white one.
@@ -71,6 +73,19 @@ void draw_menu(const TitleState* s, FrameSurface* surface) {
     draw_text(120, 160, COLOR_WHITE, "LET'S GO!", surface);
 }
 
+// RIGHT raises the chosen value up to `highest`, then LEFT lowers it down to
+// 0; holding both leaves it where it was unless it was already at the top.
+void change_choice(std::int32_t* value, std::int32_t highest, TitleState* s) {
+    if (g_key_state[BUTTON_RIGHT] && *value <= highest - 1) {
+        *value += 1;
+        s->input_delay = REPEAT_DELAY;
+    }
+    if (g_key_state[BUTTON_LEFT] && *value > 0) {
+        *value -= 1;
+        s->input_delay = REPEAT_DELAY;
+    }
+}
+
 // A move that its bound blocks does not set the delay, so the buttons are
 // read again in the very next frame.
 void read_menu_buttons(TitleState* s) {
@@ -83,26 +98,8 @@ void read_menu_buttons(TitleState* s) {
         s->row -= 1;
         s->input_delay = REPEAT_DELAY;
     }
-    if (s->row == ROW_MODE) {
-        if (g_key_state[BUTTON_RIGHT] && s->mode <= 1) {
-            s->mode += 1;
-            s->input_delay = REPEAT_DELAY;
-        }
-        if (g_key_state[BUTTON_LEFT] && s->mode > 0) {
-            s->mode -= 1;
-            s->input_delay = REPEAT_DELAY;
-        }
-    }
-    if (s->row == ROW_SPEED) {
-        if (g_key_state[BUTTON_RIGHT] && s->speed <= 2) {
-            s->speed += 1;
-            s->input_delay = REPEAT_DELAY;
-        }
-        if (g_key_state[BUTTON_LEFT] && s->speed > 0) {
-            s->speed -= 1;
-            s->input_delay = REPEAT_DELAY;
-        }
-    }
+    if (s->row == ROW_MODE) change_choice(&s->mode, MODE_COUNT - 1, s);
+    if (s->row == ROW_SPEED) change_choice(&s->speed, SPEED_COUNT - 1, s);
     if (s->row == ROW_START && g_key_state[BUTTON_ACTION]) s->done = 1;
 }
 
