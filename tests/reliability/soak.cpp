@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "autopilot/pilot.h"
+#include "game_harness.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
@@ -146,7 +147,7 @@ bool soak_title(std::uint64_t frames) {
     static TitleSoak soak;
     soak = TitleSoak{};
     soak.block = std::min<std::uint64_t>(10000, std::max<std::uint64_t>(frames / 10, 1));
-    headless_start();
+    power_on();  // every soak from a fresh power-on, as the runner and the handheld start
     headless_set_observer(title_observer, &soak);
     headless_stop_after(frames);
     soak.block_start = cpu_seconds();
@@ -221,6 +222,8 @@ struct GameSoak {
     std::uint32_t last_word = 0;
     std::uint64_t trace_hash = 1469598103934665603ull;
     std::uint64_t frames = 0;
+    std::FILE* own_trace = nullptr;  // the trace seen here, kept to compare with the runner's
+    std::string own_trace_path;
     // Totals.
     std::uint64_t game_frames = 0, crashes_before_close = 0, reached_close = 0, total_coins = 0;
     long long longest = 0, best_score = 0;
@@ -269,6 +272,7 @@ void game_observer(void* context, std::uint64_t frame, int buffer, const FrameSu
     char line[1024];
     format_trace_line(line, sizeof line, frame, buffer, frame_hash(shown));
     s->trace_hash = fnv(s->trace_hash, line);
+    if (s->own_trace != nullptr) std::fprintf(s->own_trace, "%s\n", line);
     s->frames = frame;
     const bool game = std::strstr(line, "\"screen\":\"game\"") != nullptr;
     if (!game) {
@@ -327,11 +331,7 @@ void game_observer(void* context, std::uint64_t frame, int buffer, const FrameSu
 // Replays the session's tape with burrowrotor-headless; its trace must be
 // the one seen in this process, line for line.
 bool replay_with_runner(const GameSoak& s, const std::string& runner) {
-    char dir[] = "/tmp/burrow-soak-XXXXXX";
-    if (mkdtemp(dir) == nullptr) {
-        fail("cannot make a temporary folder");
-        return false;
-    }
+    const std::string dir = s.own_trace_path.substr(0, s.own_trace_path.rfind('/'));
     const std::string tape = std::string(dir) + "/session.tape", trace = std::string(dir) + "/session.jsonl";
     std::ofstream(tape) << s.tape;
     const std::string command = "'" + runner + "' --frames " + std::to_string(s.frames) + " --input '" + tape +
@@ -346,15 +346,24 @@ bool replay_with_runner(const GameSoak& s, const std::string& runner) {
             ++lines;
         }
         ok = lines == s.frames && h == s.trace_hash;
-        if (!ok) fail("burrowrotor-headless replaying the session's tape wrote another trace (" + std::to_string(lines) +
-                      " lines; kept in " + dir + ")");
+        if (!ok) {
+            // Name the first line that differs.
+            std::ifstream a(s.own_trace_path), b(trace);
+            std::string la, lb;
+            std::uint64_t n = 0;
+            while (std::getline(a, la) && std::getline(b, lb) && la == lb) ++n;
+            fail("burrowrotor-headless replaying the session's tape wrote another trace from line " +
+                 std::to_string(n + 1) + " (of " + std::to_string(lines) + "; both kept in " + dir + "):\n  here:   " +
+                 la + "\n  runner: " + lb);
+        }
     } else {
-        fail("burrowrotor-headless failed on the session's tape (kept in " + std::string(dir) + ")");
+        fail("burrowrotor-headless failed on the session's tape (kept in " + dir + ")");
     }
     if (ok) {
+        std::remove(s.own_trace_path.c_str());
         std::remove(tape.c_str());
         std::remove(trace.c_str());
-        rmdir(dir);
+        rmdir(dir.c_str());
         std::printf("  burrowrotor-headless replays the session's tape (%zu bytes) to the same %" PRIu64 "-line trace\n",
                     s.tape.size(), lines);
     }
@@ -367,7 +376,16 @@ bool soak_games(std::uint64_t games, const std::string& runner) {
     static GameSoak s;
     s = GameSoak{};
     s.wanted = games;
-    headless_start();
+    if (!runner.empty()) {
+        char dir[] = "/tmp/burrow-soak-XXXXXX";
+        if (mkdtemp(dir) == nullptr) {
+            fail("cannot make a temporary folder");
+            return false;
+        }
+        s.own_trace_path = std::string(dir) + "/soak.jsonl";
+        s.own_trace = std::fopen(s.own_trace_path.c_str(), "w");
+    }
+    power_on();  // every soak from a fresh power-on, as the runner and the handheld start
     headless_set_observer(game_observer, &s);
     headless_set_buttons(game_buttons, &s);
     const double start = cpu_seconds();
@@ -386,6 +404,8 @@ bool soak_games(std::uint64_t games, const std::string& runner) {
     for (auto& m : s.per_choice)
         for (std::uint64_t n : m) std::printf(" %" PRIu64, n);
     std::printf("\n");
+    if (s.own_trace != nullptr) std::fclose(s.own_trace);
+    s.own_trace = nullptr;
     bool ok = s.ended == games;
     if (!ok) fail("only " + std::to_string(s.ended) + " games ended");
     if (!runner.empty()) ok = replay_with_runner(s, runner) && ok;
@@ -434,7 +454,7 @@ bool soak_handheld(std::uint64_t frames, const std::string& binary) {
     source.tape.bytes = bytes;
     source.tape.position = 0;
     source.hashes.clear();
-    headless_start();
+    power_on();  // every soak from a fresh power-on, as the runner and the handheld start
     headless_set_observer(poll_observer, &source);
     headless_set_buttons(poll_buttons_from, &source);
     headless_stop_after(frames);
