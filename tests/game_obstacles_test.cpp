@@ -73,49 +73,25 @@ TEST(Block, MovingBlockShowsRow179TwiceAndRow0Once) {
     EXPECT_EQ(moving_rows(0, 0, 3), (std::vector<std::int32_t>{0, 0, 1}));
 }
 
-// The libc sequence from power-on, so a test can say which draw is which.
-std::vector<int> rand_sequence(int count) {
-    std::srand(1);
-    std::vector<int> values;
-    for (int i = 0; i < count; ++i) values.push_back(std::rand());
-    return values;
-}
-
-// Sets the libc sequence to just before its `index`-th value.
-void rand_at(int index) {
-    std::srand(1);
-    for (int i = 0; i < index; ++i) std::rand();
-}
-
-TEST(Coin, AWinningRollPlacesACoinOnlyOnceTheBlockIsAtX299AndIsSpentEitherWay) {
+// The replay below checks the order and outcome of every roll through whole
+// games; here the block's edge at x 299/300 exactly, and a coin in play.
+TEST(Coin, AWinningRollPlacesACoinOnlyOnceTheBlockIsAtX299) {
     OwnSurface own;
-    const auto seq = rand_sequence(2000);
-    int win = 0;
-    while (seq[static_cast<std::size_t>(win)] % 80 != 0) ++win;
-    const auto w = static_cast<std::size_t>(win);
-
-    GameState blocked = game_setup_state(MODE_COIN, 1);
-    blocked.block_x = 300;
-    rand_at(win);
-    update_coin(&blocked);
-    EXPECT_EQ(blocked.coin_x, -40);
-    EXPECT_EQ(std::rand(), seq[w + 1]) << "the roll is made and nothing else";
-
-    GameState placed = game_setup_state(MODE_COIN, 5);
-    placed.block_x = 299;
-    rand_at(win);
-    update_coin(&placed);
-    EXPECT_EQ(placed.coin_x, 320 - 5);
-    EXPECT_EQ(placed.coin_y, 60 + seq[w + 1] % 121);
-    EXPECT_EQ(std::rand(), seq[w + 2]);
-
-    GameState in_play = game_setup_state(MODE_COIN, 1);
-    in_play.coin_x = 200;
-    in_play.coin_y = 100;
-    rand_at(win);
-    update_coin(&in_play);
-    EXPECT_EQ(in_play.coin_x, 199);
-    EXPECT_EQ(std::rand(), seq[w]) << "no roll while a coin is in play";
+    int win = 0;  // index of the first winning roll from power-on
+    for (std::srand(1); std::rand() % 80 != 0;) ++win;
+    const auto coin_after_roll = [win](std::int32_t block_x, std::int32_t coin_x) {
+        GameState s = game_setup_state(MODE_COIN, 5);
+        s.block_x = block_x;
+        s.coin_x = coin_x;
+        s.coin_y = 100;
+        std::srand(1);
+        for (int i = 0; i < win; ++i) std::rand();
+        update_coin(&s);
+        return s.coin_x;
+    };
+    EXPECT_EQ(coin_after_roll(300, -40), -40);
+    EXPECT_EQ(coin_after_roll(299, -40), 320 - 5);
+    EXPECT_EQ(coin_after_roll(299, 200), 195) << "a coin in play moves by the step";
 }
 
 TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
