@@ -140,34 +140,27 @@ TEST(LeavingTheScreen, AProbePointOffTheSurfaceCountsAsWallNeverAsCoin) {
     }
 }
 
-TEST(LeavingTheScreen, ClimbingStraightOutOfTheTopEndsTheGame) {
-    // A roof two rows thick and a climb of 36 rows a frame: from row 3 the
-    // chopper lands wholly above the screen without touching it.
-    OwnSurface own;
-    GameState s = far_block_game();
-    for (std::int32_t& top : s.tunnel.top) top = 2;
-    s.chopper_y = 3;
-    s.momentum = -44;
-    crash_stages(&s, true);
-    EXPECT_EQ(s.crashed, 0);
-    EXPECT_LT(s.chopper_y, -24);
-    crash_stages(&s, true);
-    EXPECT_EQ(s.crashed, 1);
-}
-
-TEST(LeavingTheScreen, SinkingThroughAOneRowFloorEndsTheGame) {
-    // Top 58 and gap 180 leave only row 239 as floor; at 31 rows a frame the
-    // chopper goes from just above it to wholly below the screen.
-    OwnSurface own;
-    GameState s = far_block_game();
-    for (std::int32_t& top : s.tunnel.top) top = 58;
-    s.chopper_y = 215;
-    s.momentum = 40;
-    crash_stages(&s, false);
-    EXPECT_EQ(s.crashed, 0);
-    EXPECT_GT(s.chopper_y, 240);
-    crash_stages(&s, false);
-    EXPECT_EQ(s.crashed, 1);
+TEST(LeavingTheScreen, ClimbingOrSinkingWhollyOffTheScreenEndsTheGame) {
+    // A roof two rows thick and a climb of 36 rows a frame take the chopper
+    // from row 3 wholly above the screen; a one-row floor (top 58, gap 180)
+    // and a fall of 31 rows take it from 215 wholly below. Neither frame
+    // touches a wall; the next one ends the game.
+    const struct {
+        std::int32_t top, chopper_y, momentum;
+        bool hold;
+    } cases[] = {{2, 3, -44, true}, {58, 215, 40, false}};
+    for (const auto& c : cases) {
+        OwnSurface own;
+        GameState s = far_block_game();
+        for (std::int32_t& top : s.tunnel.top) top = c.top;
+        s.chopper_y = c.chopper_y;
+        s.momentum = c.momentum;
+        crash_stages(&s, c.hold);
+        EXPECT_EQ(s.crashed, 0) << "from row " << c.chopper_y;
+        EXPECT_TRUE(c.hold ? s.chopper_y < -24 : s.chopper_y > 240) << "from row " << c.chopper_y;
+        crash_stages(&s, c.hold);
+        EXPECT_EQ(s.crashed, 1) << "from row " << c.chopper_y;
+    }
 }
 
 }  // namespace
