@@ -21,53 +21,43 @@ std::vector<std::uint64_t> poll_frames(const std::vector<FrameRecord>& run, std:
     return frames;
 }
 
-TEST(MenuTiming, FirstPollInFrameElevenThenEveryFrameWhileNothingMoves) {
-    const auto run = run_program(20, tape_buttons("1 -"));
-    EXPECT_EQ(poll_frames(run, 20), (std::vector<std::uint64_t>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
-    EXPECT_EQ(at(run, 1).title.input_delay, 10);
+using Frames = std::vector<std::uint64_t>;
+
+TEST(MenuTiming, FirstPollInFrameElevenThenRepeatEveryFiveAndBlockedMovesSetNoDelay) {
+    const struct {
+        const char* tape;
+        std::uint64_t last;
+        Frames polls;
+    } cases[] = {
+        {"1 -", 20, {11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},     // nothing moves: every frame
+        {"12 UP", 26, {11, 12, 17, 22, 23, 24, 25, 26}},           // rows 1, 0, then the top blocks
+        {"12 UP\n13 RIGHT", 35, {11, 12, 17, 22, 27, 32, 33, 34, 35}},  // speeds 1-3, then blocked
+        {"12 UP\n13 LEFT", 22, {11, 12, 17, 18, 19, 20, 21, 22}},        // blocked at the lowest speed
+        {"12 UP\n21 LEFT,RIGHT", 30, {11, 12, 17, 22, 27}},  // on mode 0 the pair moves nothing yet counts
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(poll_frames(run_program(c.last, tape_buttons(c.tape)), c.last), c.polls) << c.tape;
 }
 
-TEST(MenuTiming, HeldButtonRepeatsEveryFiveFramesAndABlockedMoveSetsNoDelay) {
-    // UP held from frame 12: row 1 at once, row 0 five frames later, then the
-    // top row blocks it and the buttons are read in every frame.
-    const auto run = run_program(26, tape_buttons("12 UP"));
-    EXPECT_EQ(poll_frames(run, 26), (std::vector<std::uint64_t>{11, 12, 17, 22, 23, 24, 25, 26}));
-    EXPECT_EQ(at(run, 11).title.row, ROW_START);
-    EXPECT_EQ(at(run, 12).title.row, ROW_SPEED);
-    EXPECT_EQ(at(run, 16).title.row, ROW_SPEED);
-    EXPECT_EQ(at(run, 17).title.row, ROW_MODE);
-    EXPECT_EQ(at(run, 26).title.row, ROW_MODE);
+// One title field in chosen frames of a run from power-on.
+void expect_title(const char* tape, std::int32_t TitleState::*field, std::vector<std::pair<std::uint64_t, int>> want) {
+    const auto run = run_program(want.back().first, tape_buttons(tape));
+    for (auto [frame, value] : want) EXPECT_EQ(at(run, frame).title.*field, value) << tape << ", frame " << frame;
 }
 
-TEST(MenuTiming, RightOnTheSpeedRowStepsToMadnessAndStays) {
-    const auto run = run_program(40, tape_buttons("12 UP\n13 RIGHT"));
-    EXPECT_EQ(at(run, 16).title.speed, 0);
-    EXPECT_EQ(at(run, 17).title.speed, 1);
-    EXPECT_EQ(at(run, 22).title.speed, 2);
-    EXPECT_EQ(at(run, 27).title.speed, 3);
-    EXPECT_EQ(at(run, 40).title.speed, 3);
-    EXPECT_EQ(poll_frames(run, 35), (std::vector<std::uint64_t>{11, 12, 17, 22, 27, 32, 33, 34, 35}));
-}
-
-TEST(MenuTiming, LeftAtTheLowestSpeedIsBlockedAndPolledEveryFrame) {
-    const auto run = run_program(22, tape_buttons("12 UP\n13 LEFT"));
-    EXPECT_EQ(poll_frames(run, 22), (std::vector<std::uint64_t>{11, 12, 17, 18, 19, 20, 21, 22}));
-    EXPECT_EQ(at(run, 22).title.speed, 0);
+TEST(MenuTiming, HeldButtonsStepOncePerPoll) {
+    expect_title("1 -", &TitleState::input_delay, {{1, 10}});
+    expect_title("12 UP", &TitleState::row, {{11, ROW_START}, {12, ROW_SPEED}, {16, ROW_SPEED}, {17, ROW_MODE}, {26, ROW_MODE}});
+    expect_title("12 UP\n13 RIGHT", &TitleState::speed, {{16, 0}, {17, 1}, {22, 2}, {27, 3}, {40, 3}});
+    expect_title("12 UP\n13 LEFT", &TitleState::speed, {{22, 0}});
 }
 
 TEST(MenuButtonsTogether, RightAndLeftOnTheModeRowApplyRightFirst) {
-    // Row 0 from frame 17; from mode 0 the pair changes nothing but still
-    // counts as two moves, so the next poll is five frames later.
-    const auto zero = run_program(30, tape_buttons("12 UP\n21 LEFT,RIGHT"));
-    EXPECT_EQ(at(zero, 22).title.mode, 0);
-    EXPECT_EQ(at(zero, 22).title.input_delay, 5);
-    EXPECT_EQ(poll_frames(zero, 30), (std::vector<std::uint64_t>{11, 12, 17, 22, 27}));
-    // To mode 2, then the pair: right is blocked and left brings it to 1,
-    // where the pair again leaves it.
-    const auto two = run_program(40, tape_buttons("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT"));
-    EXPECT_EQ(at(two, 28).title.mode, 2);
-    EXPECT_EQ(at(two, 33).title.mode, 1);
-    EXPECT_EQ(at(two, 38).title.mode, 1);
+    // From mode 0 the pair changes nothing but counts as two moves.
+    expect_title("12 UP\n21 LEFT,RIGHT", &TitleState::mode, {{22, 0}});
+    expect_title("12 UP\n21 LEFT,RIGHT", &TitleState::input_delay, {{22, 5}});
+    // At mode 2 right is blocked and left brings it to 1, where the pair again leaves it.
+    expect_title("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT", &TitleState::mode, {{28, 2}, {33, 1}, {38, 1}});
 }
 
 TEST(MenuButtonsTogether, DownAndRightOnTheModeRowRaiseTheSpeed) {
