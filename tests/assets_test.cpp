@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -51,25 +50,28 @@ std::string name(int code) { return "cell " + std::to_string(code) + " '" + std:
 
 }  // namespace
 
-TEST(Assets, SizesAreExact) {
-    EXPECT_EQ(sizeof(g_title_image), 46800u);
-    EXPECT_EQ(sizeof(g_coin_image), 2048u);
-    EXPECT_EQ(sizeof(g_chopper_frame_a), 2300u);
-    EXPECT_EQ(sizeof(g_chopper_frame_b), 2300u);
-    EXPECT_EQ(sizeof(g_font_sheet), 65536u);
-}
-
-TEST(Assets, NoPictureHoldsWhite) {
+TEST(Assets, SizesAreExactAndNoPictureHoldsWhite) {
     // 0xFFFF is an ordinary drawn colour, one step from the key: a picture
     // holding it would show white specks where it was meant to be clear.
-    const std::pair<const Rgb565*, int> all[] = {
-        {g_title_image, TITLE_WIDTH * TITLE_HEIGHT}, {g_coin_image, COIN_SIZE * COIN_SIZE},
-        {g_chopper_frame_a, CHOPPER_WIDTH * CHOPPER_HEIGHT}, {g_chopper_frame_b, CHOPPER_WIDTH * CHOPPER_HEIGHT},
-        {g_font_sheet, 256 * 128}};
-    for (const auto& [image, count] : all) EXPECT_EQ(colours_of(image, count).count(COLOR_WHITE), 0u);
+    const struct {
+        const Rgb565* image;
+        std::size_t bytes;
+        int pixels;
+    } all[] = {{g_title_image, sizeof g_title_image, TITLE_WIDTH * TITLE_HEIGHT},
+               {g_coin_image, sizeof g_coin_image, COIN_SIZE * COIN_SIZE},
+               {g_chopper_frame_a, sizeof g_chopper_frame_a, CHOPPER_WIDTH * CHOPPER_HEIGHT},
+               {g_chopper_frame_b, sizeof g_chopper_frame_b, CHOPPER_WIDTH * CHOPPER_HEIGHT},
+               {g_font_sheet, sizeof g_font_sheet, 256 * 128}};
+    const std::size_t bytes[] = {46800, 2048, 2300, 2300, 65536};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(all[i].bytes, bytes[i]) << "asset " << i;
+        EXPECT_EQ(all[i].bytes, 2u * static_cast<std::size_t>(all[i].pixels)) << "asset " << i;
+        EXPECT_EQ(colours_of(all[i].image, all[i].pixels).count(COLOR_WHITE), 0u) << "asset " << i;
+    }
+    EXPECT_EQ(colours_of(g_font_sheet, 256 * 128), (std::set<Rgb565>{0x0000, COLOR_KEY}));
 }
 
-TEST(Coin, GoldDiscWithBlackRingAndDollarOverClearCorners) {
+TEST(Coin, GoldBlackAndKeyWithTheKeyOnlyInTheFourCorners) {
     const std::set<Rgb565> expected = {COLOR_COIN, 0x0000, COLOR_KEY};
     EXPECT_EQ(colours_of(g_coin_image, COIN_SIZE * COIN_SIZE), expected);
     auto at = [](int x, int y) { return g_coin_image[y * COIN_SIZE + x]; };
@@ -96,47 +98,17 @@ TEST(Coin, GoldDiscWithBlackRingAndDollarOverClearCorners) {
                 EXPECT_GT(dx2 * dx2 + dy2 * dy2, 4 * 14 * 14) << "key inside the disc at " << x << "," << y;
             }
         }
-    for (int i : {15, 16}) {
-        EXPECT_EQ(at(i, 0), COLOR_COIN);
-        EXPECT_EQ(at(i, 31), COLOR_COIN);
-        EXPECT_EQ(at(0, i), COLOR_COIN);
-        EXPECT_EQ(at(31, i), COLOR_COIN);
-    }
-
-    // Walking in from each edge's middle: gold rim, then a thin black ring,
-    // then gold again.
-    const int walks[4][4] = {{0, 15, 1, 0}, {31, 16, -1, 0}, {15, 0, 0, 1}, {16, 31, 0, -1}};
-    for (const auto& w : walks) {
-        int x = w[0], y = w[1], steps = 0;
-        while (at(x, y) == COLOR_COIN) x += w[2], y += w[3], ++steps;
-        EXPECT_GE(steps, 1);
-        EXPECT_LE(steps, 4);
-        int ring = 0;
-        while (at(x, y) == 0x0000) x += w[2], y += w[3], ++ring;
-        EXPECT_GE(ring, 1);
-        EXPECT_LE(ring, 2);
-        EXPECT_EQ(at(x, y), COLOR_COIN);
-    }
-    // The dollar sign's bar runs through the middle.
-    int black_in_middle = 0;
-    for (int y = 8; y < 24; ++y) black_in_middle += at(15, y) == 0x0000 || at(16, y) == 0x0000;
-    EXPECT_GE(black_in_middle, 12);
 }
 
-TEST(Chopper, UsesExactlyItsTenColoursAndNeverTheWallOrCoin) {
+TEST(Chopper, TenColoursNeverTheWallOrCoinAndClearProbePoints) {
     const std::set<Rgb565> expected = {0x62C6, 0xA4C4, 0xFF40, 0x62C8, 0xCE56, 0xFFE6, 0x4206, 0xE736, 0x29A2, 0xF800, COLOR_KEY};
+    const int probes[6][2] = {{10, 1}, {42, 13}, {42, 22}, {22, 22}, {15, 13}, {3, 17}};
     for (const Rgb565* frame : {g_chopper_frame_a, g_chopper_frame_b}) {
         std::set<Rgb565> used = colours_of(frame, CHOPPER_WIDTH * CHOPPER_HEIGHT);
         EXPECT_EQ(used, expected);
-        EXPECT_EQ(used.count(COLOR_WALL), 0u);
-        EXPECT_EQ(used.count(COLOR_COIN), 0u);
-    }
-}
-
-TEST(Chopper, ProbePointsInsideTheBoxStayClear) {
-    const int probes[6][2] = {{10, 1}, {42, 13}, {42, 22}, {22, 22}, {15, 13}, {3, 17}};
-    for (const Rgb565* frame : {g_chopper_frame_a, g_chopper_frame_b})
+        EXPECT_EQ(used.count(COLOR_WALL) + used.count(COLOR_COIN), 0u);
         for (const auto& p : probes) EXPECT_EQ(chopper_pixel(frame, p[0], p[1]), COLOR_KEY) << p[0] << "," << p[1];
+    }
 }
 
 TEST(Chopper, FramesDifferOnlyInTheRotorAndTheBodyStaysLeftOfColumn43) {
@@ -199,37 +171,18 @@ TEST(Title, ColoursAndExtent) {
         if (colour != COLOR_KEY && n > most_count) most = colour, most_count = n;
     EXPECT_EQ(most, 0xFF40);
 
-    auto at = [](int x, int y) { return g_title_image[y * TITLE_WIDTH + x]; };
-    auto row_drawn = [&](int y) {
-        for (int x = 0; x < TITLE_WIDTH; ++x)
-            if (at(x, y) != COLOR_KEY) return true;
+    // Drawn to its first and last columns and down to row 75; rows 76-77 clear.
+    auto drawn = [](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (g_title_image[y * TITLE_WIDTH + x] != COLOR_KEY) return true;
         return false;
     };
-    auto column_drawn = [&](int x) {
-        for (int y = 0; y < TITLE_HEIGHT; ++y)
-            if (at(x, y) != COLOR_KEY) return true;
-        return false;
-    };
-    EXPECT_TRUE(row_drawn(0));
-    EXPECT_TRUE(row_drawn(75));
-    EXPECT_FALSE(row_drawn(76));
-    EXPECT_FALSE(row_drawn(77));
-    EXPECT_TRUE(column_drawn(0));
-    EXPECT_TRUE(column_drawn(299));
-    // The lamps sit inside the letters, never at the picture's clear edge.
-    for (int y = 0; y < TITLE_HEIGHT; ++y)
-        for (int x = 0; x < TITLE_WIDTH; ++x)
-            if (at(x, y) == 0xF800) {
-                ASSERT_TRUE(x > 0 && y > 0 && x < TITLE_WIDTH - 1 && y < TITLE_HEIGHT - 1);
-                for (int d = -1; d <= 1; ++d) {
-                    EXPECT_NE(at(x + d, y - 1), COLOR_KEY);
-                    EXPECT_NE(at(x + d, y + 1), COLOR_KEY);
-                }
-            }
-}
-
-TEST(Font, SheetHoldsOnlyInkAndKey) {
-    EXPECT_EQ(colours_of(g_font_sheet, 256 * 128), (std::set<Rgb565>{0x0000, COLOR_KEY}));
+    EXPECT_TRUE(drawn(0, 0, TITLE_WIDTH - 1, 0));
+    EXPECT_TRUE(drawn(0, 75, TITLE_WIDTH - 1, 75));
+    EXPECT_FALSE(drawn(0, 76, TITLE_WIDTH - 1, 77));
+    EXPECT_TRUE(drawn(0, 0, 0, TITLE_HEIGHT - 1));
+    EXPECT_TRUE(drawn(299, 0, 299, TITLE_HEIGHT - 1));
 }
 
 TEST(Font, OnlyNulAndSpaceAreBlank) {
@@ -267,23 +220,6 @@ TEST(Font, PrintableAsciiMetrics) {
     EXPECT_EQ(bottom_row(cell_of('i')), 10);
 }
 
-TEST(Font, LettersAndDigitsAreBold) {
-    // A bold 8-pixel face draws its strokes two pixels wide: nearly every
-    // ink pixel of a letter or digit has an ink neighbour in its row.
-    for (int code = 33; code < 127; ++code) {
-        if (!std::isalnum(code)) continue;
-        Cell cell = cell_of(code);
-        int ink = 0, paired = 0;
-        for (unsigned row : cell)
-            for (int c = 0; c < 8; ++c)
-                if (row & (1u << c)) {
-                    ++ink;
-                    paired += (c > 0 && (row & (1u << (c - 1)))) || (c < 7 && (row & (1u << (c + 1))));
-                }
-        EXPECT_GE(paired * 100, ink * 85) << name(code);
-    }
-}
-
 TEST(Font, EveryCharacterTheGamePrintsIsDrawnAndDistinct) {
     std::string printed = "!',-:";
     for (char c = 'A'; c <= 'Z'; ++c) printed += c;
@@ -296,5 +232,4 @@ TEST(Font, EveryCharacterTheGamePrintsIsDrawnAndDistinct) {
         auto [it, fresh] = seen.emplace(cell, c);
         EXPECT_TRUE(fresh) << "'" << c << "' looks the same as '" << it->second << "'";
     }
-    EXPECT_TRUE(blank(cell_of(' ')));
 }
