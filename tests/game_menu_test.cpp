@@ -47,7 +47,8 @@ void expect_title(const char* tape, std::int32_t TitleState::*field, std::vector
 
 TEST(MenuTiming, HeldButtonsStepOncePerPoll) {
     expect_title("1 -", &TitleState::input_delay, {{1, 10}});
-    expect_title("12 UP", &TitleState::row, {{11, ROW_START}, {12, ROW_SPEED}, {16, ROW_SPEED}, {17, ROW_MODE}, {26, ROW_MODE}});
+    expect_title("12 UP", &TitleState::row,
+                 {{11, ROW_START}, {12, ROW_SPEED}, {16, ROW_SPEED}, {17, ROW_MODE}, {26, ROW_MODE}});
     expect_title("12 UP\n13 RIGHT", &TitleState::speed, {{16, 0}, {17, 1}, {22, 2}, {27, 3}, {40, 3}});
     expect_title("12 UP\n13 LEFT", &TitleState::speed, {{22, 0}});
 }
@@ -57,7 +58,8 @@ TEST(MenuButtonsTogether, RightAndLeftOnTheModeRowApplyRightFirst) {
     expect_title("12 UP\n21 LEFT,RIGHT", &TitleState::mode, {{22, 0}});
     expect_title("12 UP\n21 LEFT,RIGHT", &TitleState::input_delay, {{22, 5}});
     // At mode 2 right is blocked and left brings it to 1, where the pair again leaves it.
-    expect_title("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT", &TitleState::mode, {{28, 2}, {33, 1}, {38, 1}});
+    expect_title("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT", &TitleState::mode,
+                 {{28, 2}, {33, 1}, {38, 1}});
 }
 
 TEST(MenuButtonsTogether, DownAndRightOnTheModeRowRaiseTheSpeed) {

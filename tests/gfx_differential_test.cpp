@@ -210,7 +210,8 @@ TEST(GfxDifferential, ClosedFormMatchesReferenceStepping) {
         const std::int64_t x1 = offset_within_int32(x0, log_uniform(rng, 18) * (rng() & 1 ? 1 : -1));
         const std::int64_t y1 = offset_within_int32(y0, log_uniform(rng, 18) * (rng() & 1 ? 1 : -1));
         const Rgb565 colour = colour_of(rng);
-        check("closed form of draw_line", {x0, y0, x1, y1}, [&](FrameSurface* s) { closed_form_line(x0, y0, x1, y1, colour, s); },
+        check("closed form of draw_line", {x0, y0, x1, y1},
+              [&](FrameSurface* s) { closed_form_line(x0, y0, x1, y1, colour, s); },
               [&](FrameSurface* s) { ref::draw_line(x0, y0, x1, y1, colour, s); });
     }
 }
@@ -236,7 +237,8 @@ TEST(GfxDifferential, FullRangeLinesMatchClosedForm) {
     const std::int64_t wide[][4] = {{-(std::int64_t{1} << 33), 5, std::int64_t{1} << 33, 200},
                                     {3, -(std::int64_t{1} << 32) - 9, 300, (std::int64_t{1} << 32) + 1}};
     for (const auto& l : wide)
-        check("draw_line_wide", {l[0], l[1], l[2], l[3]}, [&](FrameSurface* s) { draw_line_wide(l[0], l[1], l[2], l[3], 0x1234, s); },
+        check("draw_line_wide", {l[0], l[1], l[2], l[3]},
+              [&](FrameSurface* s) { draw_line_wide(l[0], l[1], l[2], l[3], 0x1234, s); },
               [&](FrameSurface* s) { closed_form_line(l[0], l[1], l[2], l[3], 0x1234, s); });
 }
 
@@ -316,7 +318,8 @@ TEST(GfxDifferential, ExtremeFills) {
         const std::int64_t x0 = any_coordinate(rng), y0 = any_coordinate(rng);
         const std::int64_t x1 = offset_within_int32(x0, uniform(rng, -70000, 70000));
         const std::int64_t y1 = y0 + uniform(rng, -2, 8);
-        check("closed form of fill_rows", {x0, y0, x1, y1}, [&](FrameSurface* s) { closed_form_fill(x0, y0, x1, y1, 0xABCD, s); },
+        check("closed form of fill_rows", {x0, y0, x1, y1},
+              [&](FrameSurface* s) { closed_form_fill(x0, y0, x1, y1, 0xABCD, s); },
               [&](FrameSurface* s) { ref::fill_rows(x0, y0, x1, y1, 0xABCD, s); });
     }
 }
@@ -430,7 +433,8 @@ TEST(GfxDifferential, RandomAndExtremeText) {
 // ---------------------------------------------------------------- tunnel columns
 
 void column_case(std::int64_t x, std::int64_t top, std::int64_t gap) {
-    check("draw_tunnel_column", {x, top, gap}, [&](FrameSurface* s) { draw_tunnel_column(i32(x), i32(top), i32(gap), s); },
+    check("draw_tunnel_column", {x, top, gap},
+          [&](FrameSurface* s) { draw_tunnel_column(i32(x), i32(top), i32(gap), s); },
           [&](FrameSurface* s) { ref::draw_tunnel_column(x, top, gap, s); });
 }
 

@@ -125,7 +125,8 @@ TEST(Buttons, TableFollowsTheDeviceAfterTheFirstPoll) {
                                (1u << BUTTON_RIGHT) | (1u << BUTTON_LEFT) | (1u << 18) | (1u << 1)})
         next_read(word);
     EXPECT_EQ(poll_all(), (Tables{keys_with({}), keys_with({BUTTON_DOWN}), keys_with({}),
-                                  keys_with({BUTTON_UP, BUTTON_LEFT, 18}), keys_with({BUTTON_RIGHT, BUTTON_LEFT, 18, 1})}));
+                                  keys_with({BUTTON_UP, BUTTON_LEFT, 18}),
+                                  keys_with({BUTTON_RIGHT, BUTTON_LEFT, 18, 1})}));
 }
 
 TEST(Buttons, HighBitsNeverReachTheTable) {
