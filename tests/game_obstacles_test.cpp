@@ -110,6 +110,20 @@ TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
     g_score = 0;
 }
 
+TEST(Collision, OnlyTheProbePointsSeeTheWall) {
+    OwnSurface own;
+    GameState s = game_setup_state(MODE_NORMAL, 1);
+    put_pixel(s.chopper_x + 25, s.chopper_y + 12, COLOR_WALL, g_draw_target);  // under the body
+    test_crash(&s);
+    EXPECT_EQ(s.crashed, 0);
+    for (const ProbePoint& p : PROBE_POINTS) {
+        clear_surface(g_draw_target);
+        put_pixel(s.chopper_x + p.dx, s.chopper_y + p.dy, COLOR_WALL, g_draw_target);
+        EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << p.dx << "," << p.dy;
+        EXPECT_FALSE(chopper_touches(&s, COLOR_COIN));
+    }
+}
+
 // Replays libc's sequence from power-on against a whole recorded run: every
 // random draw must come where the rules put it, none more, none fewer.
 struct RandReplay {
