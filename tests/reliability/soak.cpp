@@ -206,7 +206,7 @@ struct GameSoak {
     std::uint64_t wanted = 0;
     std::uint64_t ended = 0;
     std::mt19937_64 random{20240601};  // our own sequence: the game's rand() is left alone
-    Pilot pilot;
+    Pilot pilot = Pilot(26, 2);
     // The game being played.
     bool in_game = false;
     bool piloted = false;
