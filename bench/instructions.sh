@@ -56,9 +56,11 @@ for tape in "$root"/tests/data/*.tape; do
     # Dump k holds frame k. A frame counts only when the frame before it
     # belongs to the same screen (a screen's first frame is drawn from its
     # start values, not from a state the run passed through).
-    (cd "$work/$name" && grep -H -m1 '^summary:' cg.*) | sed 's/^cg\.[0-9]*\.\([0-9]*\):summary: /\1 /' |
-        sort -n >"$work/$name/ir"
-    sort -n "$work/$name/screens" | join "$work/$name/ir" - |
+    (cd "$work/$name" && grep -H -m1 '^summary:' cg.*) | sed 's/^cg\.\([0-9]*\.\)\{0,1\}\([0-9]*\):summary: /\2 /' |
+        LC_ALL=C sort -k1,1 >"$work/$name/ir"
+    # join wants both sides in text order; the frames go back to number order
+    # for the check of the frame before.
+    LC_ALL=C sort -k1,1 "$work/$name/screens" | LC_ALL=C join "$work/$name/ir" - | sort -n |
         awk -v t="$tape" -v n="$name" 'prev == $3 { print t, n, $1, $3, $2 } { prev = $3 }' >>"$work/frames"
 done
 heaviest() { awk -v s="$1" '$4 == s' "$work/frames" | sort -k5,5n | tail -1; }
