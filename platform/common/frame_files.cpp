@@ -1,5 +1,7 @@
 #include "platform/common/frame_files.h"
 
+#include "platform/common/part_file.h"
+
 #include <png.h>
 #include <unistd.h>
 
@@ -9,22 +11,6 @@
 #include <cstring>
 
 namespace {
-
-std::string temp_name(const std::string& path) { return path + ".part"; }
-
-bool finish(const std::string& path, std::FILE* f, bool ok, std::string* error) {
-    const std::string temp = temp_name(path);
-    if (std::fclose(f) != 0 && ok) {
-        *error = path + ": " + std::strerror(errno);
-        ok = false;
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = path + ": " + std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) std::remove(temp.c_str());
-    return ok;
-}
 
 // libpng's own handlers print to stderr; a failed write is reported once, by
 // the caller's message naming the file, so these stay silent.
@@ -73,31 +59,24 @@ std::string frame_file(const std::string& dir, std::uint64_t frame, const char* 
 }  // namespace
 
 bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
-    std::FILE* f = std::fopen(temp_name(path).c_str(), "wb");
-    if (f == nullptr) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = write_png_rows(f, frame);
-    if (ok) ok = std::fflush(f) == 0 && std::ferror(f) == 0;
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
+    const bool ok = write_png_rows(out.file, frame);
     if (!ok) *error = path + ": " + (errno != 0 ? std::strerror(errno) : "could not write the PNG");
-    return finish(path, f, ok, error);
+    return part_file_close(&out, ok, error);
 }
 
 bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error) {
-    std::FILE* f = std::fopen(temp_name(path).c_str(), "wb");
-    if (f == nullptr) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
     static unsigned char bytes[SURFACE_BYTES];
     for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
         bytes[2 * i] = static_cast<unsigned char>(frame->pixels[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<unsigned char>(frame->pixels[i] >> 8);
     }
-    const bool ok = std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes && std::fflush(f) == 0;
+    const bool ok = std::fwrite(bytes, 1, sizeof bytes, out.file) == sizeof bytes;
     if (!ok) *error = path + ": " + std::strerror(errno);
-    return finish(path, f, ok, error);
+    return part_file_close(&out, ok, error);
 }
 
 bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error) {

@@ -8,6 +8,7 @@
 #include "platform/common/frame_files.h"
 #include "platform/common/frame_hash.h"
 #include "platform/common/message.h"
+#include "platform/common/part_file.h"
 #include "platform/common/poll_tape.h"
 #include "platform/common/tape.h"
 #include "platform/common/trace.h"
@@ -20,8 +21,7 @@ struct Run {
     RunnerOptions options;
     ButtonTape tape;
     PollTape polls;
-    std::FILE* trace = nullptr;
-    std::string trace_part;
+    PartFile trace;
     std::string error;  // set when writing an output failed
 };
 
@@ -36,7 +36,7 @@ bool buttons_from_polls(void* context, std::uint64_t, std::uint64_t, std::uint32
 
 void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface* shown) {
     Run* run = static_cast<Run*>(context);
-    if (run->trace != nullptr && !write_trace_line(run->trace, frame, buffer, frame_hash(shown))) {
+    if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, frame_hash(shown))) {
         run->error = run->options.trace + ": " + std::strerror(errno);
         throw HeadlessStop{};
     }
@@ -62,12 +62,7 @@ int main(int argc, char** argv) {
     if (!o.input_tape.empty() && !load_button_tape(o.input_tape.c_str(), &run.tape, &error)) return fail(error);
     if (!o.poll_tape.empty() && !load_poll_tape(o.poll_tape.c_str(), &run.polls, &error)) return fail(error);
     if (!frame_dump_check(o.dump, &error)) return fail(error);
-    if (!o.trace.empty()) {
-        // Written under a temporary name and renamed once complete.
-        run.trace_part = o.trace + ".part";
-        run.trace = std::fopen(run.trace_part.c_str(), "w");
-        if (run.trace == nullptr) return fail(o.trace + ": " + std::strerror(errno));
-    }
+    if (!o.trace.empty() && !part_file_open(&run.trace, o.trace, "w", &error)) return fail(error);
 
     headless_start();
     headless_set_observer(observe, &run);
@@ -79,14 +74,8 @@ int main(int argc, char** argv) {
     } catch (const HeadlessStop&) {
     }
 
-    if (run.trace != nullptr) {
-        const bool closed = std::fflush(run.trace) == 0 && std::ferror(run.trace) == 0;
-        if (!closed && run.error.empty()) run.error = o.trace + ": " + std::strerror(errno);
-        if (std::fclose(run.trace) != 0 && run.error.empty()) run.error = o.trace + ": " + std::strerror(errno);
-        if (run.error.empty() && std::rename(run.trace_part.c_str(), o.trace.c_str()) != 0)
-            run.error = o.trace + ": " + std::strerror(errno);
-        if (!run.error.empty()) std::remove(run.trace_part.c_str());
-    }
+    // The trace reaches its final name only when the whole run went well.
+    if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);
     if (!run.error.empty()) return fail(run.error);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/common/count_arg.h"
+
 const char RUNNER_USAGE[] =
     "usage: burrowrotor-headless --frames N [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
     "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
@@ -18,28 +20,13 @@ const char RUNNER_USAGE[] =
 
 namespace {
 
-constexpr std::uint64_t MAX_COUNT = 1000000000000ull;
-
+// An empty value gets its own message here; the rest is the shared reading.
 bool parse_count(const char* flag, const char* text, std::uint64_t* value, std::string* error) {
-    std::uint64_t v = 0;
-    const char* p = text;
-    if (*p == '\0') {
+    if (*text == '\0') {
         *error = std::string(flag) + " needs a whole number, got an empty value";
         return false;
     }
-    for (; *p != '\0'; ++p) {
-        if (*p < '0' || *p > '9' || v > MAX_COUNT) {
-            *error = std::string(flag) + " needs a whole number from 1 to 10^12, got '" + text + "'";
-            return false;
-        }
-        v = v * 10 + static_cast<std::uint64_t>(*p - '0');
-    }
-    if (v == 0 || v > MAX_COUNT) {
-        *error = std::string(flag) + " needs a whole number from 1 to 10^12, got '" + text + "'";
-        return false;
-    }
-    *value = v;
-    return true;
+    return parse_count_arg(flag, text, MAX_COUNT_ARG, value, error);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/common/count_arg.h"
+
 const char DESKTOP_USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--record TAPE] [--replay TAPE]\n"
     "                   [--trace FILE] [--png DIR] [--from F] [--every K] [--frames N]\n"
@@ -23,24 +25,6 @@ const char DESKTOP_USAGE[] =
     "  --version       print the version\n";
 
 namespace {
-
-constexpr std::uint64_t MAX_COUNT = 1000000000000ull;
-
-bool parse_count(const char* flag, const char* text, std::uint64_t limit, std::uint64_t* value, std::string* error) {
-    std::uint64_t v = 0;
-    bool ok = *text != '\0';
-    for (const char* p = text; ok && *p != '\0'; ++p) {
-        ok = *p >= '0' && *p <= '9' && v <= limit;
-        v = v * 10 + static_cast<std::uint64_t>(*p - '0');
-    }
-    if (!ok || v == 0 || v > limit) {
-        *error = std::string(flag) + " needs a whole number from 1 to " +
-                 (limit == MAX_COUNT ? std::string("10^12") : std::to_string(limit)) + ", got '" + text + "'";
-        return false;
-    }
-    *value = v;
-    return true;
-}
 
 bool is(const char* arg, const char* flag) { return std::strcmp(arg, flag) == 0; }
 
@@ -80,14 +64,14 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
         const char* value = argv[++i];
         if (is(arg, "--scale")) {
             std::uint64_t scale = 0;
-            if (!parse_count(arg, value, MAX_SCALE, &scale, error)) return false;
+            if (!parse_count_arg(arg, value, MAX_SCALE, &scale, error)) return false;
             o->scale = static_cast<int>(scale);
         } else if (is(arg, "--from")) {
-            if (!parse_count(arg, value, MAX_COUNT, &o->dump.from, error)) return false;
+            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.from, error)) return false;
         } else if (is(arg, "--every")) {
-            if (!parse_count(arg, value, MAX_COUNT, &o->dump.every, error)) return false;
+            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.every, error)) return false;
         } else if (is(arg, "--frames")) {
-            if (!parse_count(arg, value, MAX_COUNT, &o->frames, error)) return false;
+            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->frames, error)) return false;
         } else {
             if (*value == '\0') {
                 *error = std::string(arg) + " needs a path, got an empty value";

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/common/frame_hash.h"
+#include "platform/common/part_file.h"
 #include "platform/common/tape.h"
 #include "platform/common/trace.h"
 
@@ -14,8 +15,7 @@ bool s_replaying = false;
 ButtonTape s_replay;
 TapeWriter s_record;
 std::string s_record_path;
-std::FILE* s_trace = nullptr;
-std::string s_trace_path;
+PartFile s_trace;
 FrameDump s_dump;
 
 std::string system_error(const std::string& path) { return path + ": " + std::strerror(errno); }
@@ -29,16 +29,10 @@ bool session_open(const DesktopOptions& o, std::string* error) {
     if (!frame_dump_check(s_dump, error)) return false;
     s_record_path = o.record;
     if (!o.record.empty() && !tape_writer_open(&s_record, o.record.c_str(), error)) return false;
-    s_trace_path = o.trace;
-    if (!o.trace.empty()) {
-        // Written under a temporary name and renamed once complete, as the
-        // headless runner does; flushed every frame so a crash keeps it.
-        s_trace = std::fopen((o.trace + ".part").c_str(), "w");
-        if (s_trace == nullptr) {
-            *error = system_error(o.trace);
-            tape_writer_close(&s_record);
-            return false;
-        }
+    // Flushed every frame, so a crash keeps it under its temporary name.
+    if (!o.trace.empty() && !part_file_open(&s_trace, o.trace, "w", error)) {
+        tape_writer_close(&s_record);
+        return false;
     }
     return true;
 }
@@ -53,9 +47,9 @@ bool session_poll(std::uint64_t frame, std::uint32_t held, std::uint32_t* word, 
 }
 
 bool session_frame_shown(std::uint64_t frame, int buffer, const FrameSurface* shown, std::string* error) {
-    if (s_trace != nullptr &&
-        (!write_trace_line(s_trace, frame, buffer, frame_hash(shown)) || std::fflush(s_trace) != 0)) {
-        *error = system_error(s_trace_path);
+    if (s_trace.file != nullptr &&
+        (!write_trace_line(s_trace.file, frame, buffer, frame_hash(shown)) || std::fflush(s_trace.file) != 0)) {
+        *error = system_error(s_trace.path);
         return false;
     }
     return frame_dump_write(s_dump, frame, shown, error);
@@ -67,19 +61,11 @@ bool session_close(bool failed, std::string* error) {
         *error = system_error(s_record_path);
         ok = false;
     }
-    if (s_trace != nullptr) {
-        const std::string part = s_trace_path + ".part";
-        bool written = std::fflush(s_trace) == 0 && std::ferror(s_trace) == 0;
-        written = std::fclose(s_trace) == 0 && written;
-        s_trace = nullptr;
-        if (failed) {
-            std::remove(part.c_str());
-            return ok;
-        }
-        if (written) written = std::rename(part.c_str(), s_trace_path.c_str()) == 0;
-        if (!written) {
-            if (ok) *error = system_error(s_trace_path);
-            std::remove(part.c_str());
+    if (s_trace.file != nullptr) {
+        // A failed session drops its trace; otherwise the first error stands.
+        std::string trace_error;
+        if (!part_file_close(&s_trace, !failed, &trace_error) && !failed) {
+            if (ok) *error = trace_error;
             ok = false;
         }
     }

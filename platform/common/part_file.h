@@ -1,0 +1,20 @@
+// An output file written under PATH.part and renamed to PATH only once it is
+// complete, so a failed or interrupted run never leaves a half-written file
+// under its final name.
+#pragma once
+#include <cstdio>
+#include <string>
+
+struct PartFile {
+    std::string path;  // the final name
+    std::FILE* file = nullptr;
+};
+
+// Opens PATH.part; on failure returns false with "PATH: reason".
+bool part_file_open(PartFile* out, const std::string& path, const char* mode, std::string* error);
+
+// With `keep`, flushes, closes and renames the file to its final name and
+// returns true, or returns false with "PATH: reason" when any of that fails.
+// Without `keep`, closes and removes the part and returns false, leaving
+// `error` as the caller set it.
+bool part_file_close(PartFile* out, bool keep, std::string* error);
