@@ -89,7 +89,7 @@ web: deps
 	@command -v emcmake >/dev/null 2>&1 || { echo "make web: emscripten is missing (tools/deps.sh installs it)"; exit 1; }
 	emcmake cmake -S . -B $(WEB_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DBURROW_WEB_DIST=$(abspath $(WEB_DIST)) >/dev/null
 	cmake --build $(WEB_BUILD) -j $(JOBS)
-	@python3 platform/web/bundle_size.py $(WEB_DIST)
+	@python3 ports/web/bundle_size.py $(WEB_DIST)
 
 # Plays the browser build from a local web server.
 serve: web

@@ -18,7 +18,7 @@
 #include "bench/frames.h"
 #include "bench/replay.h"
 #include "game/view.h"
-#include "platform/common/frame_hash.h"
+#include "ports/common/frame_hash.h"
 
 namespace {
 

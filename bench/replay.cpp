@@ -8,7 +8,7 @@
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/display.h"
-#include "platform/headless/headless.h"
+#include "ports/headless/headless.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "game/game.h"
 #include "game/title.h"
 #include "platform/buttons.h"
-#include "platform/common/tape.h"
+#include "ports/common/tape.h"
 
 // Everything a frame's pixels depend on, as it stood when the frame began.
 struct FrameSnapshot {

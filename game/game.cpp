@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "game/title.h"
+#include "game/last_game.h"
 #include "game/view.h"
 #include "gfx/sprite.h"
 #include "platform/buttons.h"

@@ -2,5 +2,5 @@
 #pragma once
 
 // Makes buffer 0 the drawing target and alternates title_menu and play_game;
-// never returns. The backend has set up g_frame and its buttons.
+// never returns. The port has set up g_frame and its buttons.
 [[noreturn]] void run_game_loop();

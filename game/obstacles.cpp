@@ -4,7 +4,7 @@
 
 #include "assets/assets.h"
 #include "game/game.h"
-#include "game/title.h"
+#include "game/last_game.h"
 #include "gfx/line.h"
 #include "gfx/sprite.h"
 #include "platform/display.h"

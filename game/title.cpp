@@ -9,10 +9,6 @@
 #include "platform/buttons.h"
 #include "platform/display.h"
 
-std::int32_t g_last_mode = 0;
-std::int32_t g_last_speed = 0;
-std::int32_t g_score = 0;
-
 // 40 spaces, so the title scrolls in from the right edge; the title; the
 // credits; and a long blank tail before the marquee starts over.
 #define MARQUEE_SPACES_10 "          "

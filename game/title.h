@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "game/last_game.h"
 #include "game/tunnel.h"
 
 constexpr int ROW_MODE = 0;
@@ -12,10 +13,6 @@ constexpr int ROW_START = 2;
 constexpr int MARQUEE_LENGTH = 322;  // characters, without the closing NUL
 extern const char MARQUEE_TEXT[MARQUEE_LENGTH + 1];
 
-// Written by play_game, read by the title screen; 0 at power-on.
-extern std::int32_t g_last_mode;
-extern std::int32_t g_last_speed;
-extern std::int32_t g_score;
 
 struct TitleState {
     TunnelState tunnel;

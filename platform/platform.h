@@ -1,6 +1,6 @@
-// The machine below the game. Each backend (device/, sdl/, web/, headless/)
-// implements these three functions; display.cpp and buttons.cpp build the
-// flip and the key table on top of them. Start-up is the backend's own main():
+// The machine below the game. Each port (ports/handheld, desktop, web,
+// headless) implements these three functions; display.cpp and buttons.cpp
+// build the flip and the key table on top of them. Start-up is the port's own main():
 // it points g_frame[0] and g_frame[1] at two readable, writable display
 // buffers, readies its button source and calls run_game_loop().
 #pragma once

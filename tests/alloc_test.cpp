@@ -9,7 +9,7 @@
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
-#include "platform/headless/headless.h"
+#include "ports/headless/headless.h"
 
 namespace {
 // Counting is switched on only around the frames, so the test framework's

@@ -9,7 +9,7 @@
 #include "autopilot/pilot.h"
 #include "game/view.h"
 #include "game_harness.h"
-#include "platform/common/tape.h"
+#include "ports/common/tape.h"
 #include "runner_process.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "platform/buttons.h"
-#include "platform/common/tape.h"
-#include "platform/sdl/input.h"
-#include "platform/sdl/keymap.h"
-#include "platform/sdl/options.h"
-#include "platform/sdl/refresh_clock.h"
-#include "platform/sdl/session.h"
+#include "ports/common/tape.h"
+#include "ports/desktop/input.h"
+#include "ports/desktop/keymap.h"
+#include "ports/desktop/options.h"
+#include "ports/desktop/refresh_clock.h"
+#include "ports/desktop/session.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "game/loop.h"
 #include "game/view.h"
-#include "platform/common/frame_hash.h"
-#include "platform/common/tape.h"
-#include "platform/headless/headless.h"
+#include "ports/common/frame_hash.h"
+#include "ports/common/tape.h"
+#include "ports/headless/headless.h"
 
 namespace {
 

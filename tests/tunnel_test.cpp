@@ -7,10 +7,10 @@
 #include <string>
 
 #include "game/tunnel.h"
-#include "platform/common/frame_files.h"
-#include "platform/common/frame_hash.h"
+#include "ports/common/frame_files.h"
+#include "ports/common/frame_hash.h"
 #include "platform/display.h"
-#include "platform/headless/headless.h"
+#include "ports/headless/headless.h"
 
 namespace {
 

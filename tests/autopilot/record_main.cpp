@@ -14,7 +14,7 @@
 #include "autopilot/pilot.h"
 #include "game/view.h"
 #include "game_harness.h"
-#include "platform/common/tape.h"
+#include "ports/common/tape.h"
 
 namespace {
 const char* const MODE_NAMES[] = {"NORMAL", "COIN", "MOVING"};

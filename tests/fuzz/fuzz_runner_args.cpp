@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/common/message.h"
-#include "platform/headless/runner_options.h"
+#include "ports/common/message.h"
+#include "ports/headless/runner_options.h"
 
 namespace {
 

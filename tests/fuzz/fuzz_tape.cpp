@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/common/poll_tape.h"
-#include "platform/common/tape.h"
+#include "ports/common/poll_tape.h"
+#include "ports/common/tape.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // draws, and every rule of the display that a binary can break is caught.
 #include <gtest/gtest.h>
 
-#include "platform/common/frame_hash.h"
+#include "ports/common/frame_hash.h"
 #include "platform/display.h"
 #include "tests/handheld/handheld_support.h"
 #include "tests/handheld/probe_frame.h"

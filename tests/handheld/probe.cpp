@@ -15,8 +15,8 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/device/device.h"
-#include "platform/device/registers.h"
+#include "ports/handheld/device.h"
+#include "ports/handheld/registers.h"
 #include "platform/display.h"
 #include "platform/platform.h"
 #include "tests/handheld/probe_frame.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/device/device.h"
-#include "platform/device/registers.h"
+#include "ports/handheld/device.h"
+#include "ports/handheld/registers.h"
 #include "platform/display.h"
 
 namespace {

@@ -38,11 +38,11 @@
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
-#include "platform/common/frame_hash.h"
-#include "platform/common/poll_tape.h"
-#include "platform/common/tape.h"
-#include "platform/common/trace.h"
-#include "platform/headless/headless.h"
+#include "ports/common/frame_hash.h"
+#include "ports/common/poll_tape.h"
+#include "ports/common/tape.h"
+#include "ports/common/trace.h"
+#include "ports/headless/headless.h"
 #ifdef BURROW_SOAK_HANDHELD
 #include "tools/handheld-emu/emulator.h"
 #endif

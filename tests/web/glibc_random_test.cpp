@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/web/glibc_random.h"
+#include "ports/web/glibc_random.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/common/frame_files.h"
-#include "platform/common/frame_hash.h"
-#include "platform/device/device.h"
-#include "platform/device/registers.h"
+#include "ports/common/frame_files.h"
+#include "ports/common/frame_hash.h"
+#include "ports/handheld/device.h"
+#include "ports/handheld/registers.h"
 #include "platform/display.h"
 #include "tools/handheld-emu/device_files.h"
 

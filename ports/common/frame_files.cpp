@@ -1,0 +1,99 @@
+#include "ports/common/frame_files.h"
+
+#include "ports/common/part_file.h"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// libpng's own handlers print to stderr; a failed write is reported once, by
+// the caller's message naming the file, so these stay silent.
+void png_silent_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_silent_warning(png_structp, png_const_charp) {}
+
+bool write_png_rows(std::FILE* f, const FrameSurface* frame) {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error, png_silent_warning);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, SCREEN_WIDTH, SCREEN_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    static png_byte row[SCREEN_WIDTH * 3];
+    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
+        for (int x = 0; x < SCREEN_WIDTH; ++x) {
+            const Rgb565 p = frame->pixels[y * SCREEN_WIDTH + x];
+            const unsigned r = (p >> 11) & 31u, g = (p >> 5) & 63u, b = p & 31u;
+            row[3 * x + 0] = static_cast<png_byte>((r << 3) | (r >> 2));
+            row[3 * x + 1] = static_cast<png_byte>((g << 2) | (g >> 4));
+            row[3 * x + 2] = static_cast<png_byte>((b << 3) | (b >> 2));
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+std::string frame_file(const std::string& dir, std::uint64_t frame, const char* ext) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/frame-%06llu.%s", static_cast<unsigned long long>(frame), ext);
+    return dir + name;
+}
+
+}  // namespace
+
+bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
+    const bool ok = write_png_rows(out.file, frame);
+    if (!ok) *error = path + ": " + (errno != 0 ? std::strerror(errno) : "could not write the PNG");
+    return part_file_close(&out, ok, error);
+}
+
+bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error) {
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
+    static unsigned char bytes[SURFACE_BYTES];
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
+        bytes[2 * i] = static_cast<unsigned char>(frame->pixels[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<unsigned char>(frame->pixels[i] >> 8);
+    }
+    const bool ok = std::fwrite(bytes, 1, sizeof bytes, out.file) == sizeof bytes;
+    if (!ok) *error = path + ": " + std::strerror(errno);
+    return part_file_close(&out, ok, error);
+}
+
+bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error) {
+    if (dump.png_dir.empty() && dump.raw_dir.empty()) return true;
+    if (frame < dump.from || (frame - dump.from) % dump.every != 0) return true;
+    if (!dump.png_dir.empty() && !write_png(frame_file(dump.png_dir, frame, "png"), shown, error)) return false;
+    if (!dump.raw_dir.empty() && !write_raw(frame_file(dump.raw_dir, frame, "raw"), shown, error)) return false;
+    return true;
+}
+
+bool frame_dump_check(const FrameDump& dump, std::string* error) {
+    for (const std::string* dir : {&dump.png_dir, &dump.raw_dir}) {
+        if (dir->empty()) continue;
+        if (access(dir->c_str(), W_OK | X_OK) != 0) {
+            *error = *dir + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}

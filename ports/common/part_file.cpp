@@ -1,0 +1,32 @@
+#include "ports/common/part_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+std::string part_name(const std::string& path) { return path + ".part"; }
+}  // namespace
+
+bool part_file_open(PartFile* out, const std::string& path, const char* mode, std::string* error) {
+    out->path = path;
+    out->file = std::fopen(part_name(path).c_str(), mode);
+    if (out->file != nullptr) return true;
+    *error = path + ": " + std::strerror(errno);
+    return false;
+}
+
+bool part_file_close(PartFile* out, bool keep, std::string* error) {
+    if (out->file == nullptr) return false;
+    const std::string part = part_name(out->path);
+    bool written = std::fflush(out->file) == 0 && std::ferror(out->file) == 0;
+    int reason = written ? 0 : errno;
+    if (std::fclose(out->file) != 0 && written) {
+        written = false;
+        reason = errno;
+    }
+    out->file = nullptr;
+    if (keep && written && std::rename(part.c_str(), out->path.c_str()) == 0) return true;
+    if (keep) *error = out->path + ": " + std::strerror(written ? errno : reason);
+    std::remove(part.c_str());
+    return false;
+}

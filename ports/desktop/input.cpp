@@ -1,0 +1,87 @@
+#include "ports/desktop/input.h"
+
+#include <SDL.h>
+
+#include "ports/desktop/keymap.h"
+
+namespace {
+
+constexpr int MAX_CONTROLLERS = 8;
+SDL_GameController* s_controllers[MAX_CONTROLLERS] = {};
+
+void open_controller(int device_index) {
+    if (!SDL_IsGameController(device_index)) return;
+    if (SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(device_index)) != nullptr) return;
+    for (SDL_GameController*& slot : s_controllers) {
+        if (slot != nullptr) continue;
+        slot = SDL_GameControllerOpen(device_index);
+        return;
+    }
+}
+
+void close_controller(SDL_JoystickID id) {
+    for (SDL_GameController*& slot : s_controllers) {
+        if (slot == nullptr) continue;
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(slot)) != id) continue;
+        SDL_GameControllerClose(slot);
+        slot = nullptr;
+    }
+}
+
+}  // namespace
+
+void input_start() {
+    // Without a controller subsystem the keyboard and mouse still work.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return;
+    // Controllers plugged in before the start arrive as "device added" events.
+}
+
+InputRequests input_pump() {
+    InputRequests r;
+    SDL_Event e;
+    while (SDL_PollEvent(&e) != 0) {
+        switch (e.type) {
+        case SDL_QUIT:
+            r.quit = true;
+            break;
+        case SDL_KEYDOWN:
+            if (e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) r.quit = true;
+            if (e.key.keysym.scancode == SDL_SCANCODE_F11 && e.key.repeat == 0) r.toggle_fullscreen = !r.toggle_fullscreen;
+            break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                r.redraw = true;
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+            open_controller(e.cdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            close_controller(e.cdevice.which);
+            break;
+        default:
+            break;
+        }
+    }
+    return r;
+}
+
+std::uint32_t input_held_word() {
+    int count = 0;
+    const Uint8* keys = SDL_GetKeyboardState(&count);
+    std::uint32_t word = keyboard_word(keys, count) | mouse_word(SDL_GetMouseState(nullptr, nullptr));
+    for (SDL_GameController* pad : s_controllers) {
+        if (pad == nullptr) continue;
+        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b) {
+            const auto button = static_cast<SDL_GameControllerButton>(b);
+            if (SDL_GameControllerGetButton(pad, button) != 0) word |= controller_button_word(button);
+        }
+    }
+    return word;
+}
+
+void input_stop() {
+    for (SDL_GameController*& slot : s_controllers) {
+        if (slot != nullptr) SDL_GameControllerClose(slot);
+        slot = nullptr;
+    }
+}

@@ -1,0 +1,69 @@
+#include "ports/headless/headless.h"
+
+#include <cstring>
+
+#include "platform/buttons.h"
+#include "platform/display.h"
+#include "platform/platform.h"
+
+namespace {
+FrameSurface s_buffers[2];
+HeadlessObserver s_observer = nullptr;
+void* s_observer_context = nullptr;
+HeadlessButtons s_buttons = nullptr;
+void* s_buttons_context = nullptr;
+std::uint64_t s_limit = 0;
+std::uint64_t s_shown = 0;
+std::uint64_t s_refreshes = 0;
+std::uint64_t s_polls = 0;
+const FrameSurface* s_on_display = nullptr;
+}  // namespace
+
+void headless_start() {
+    std::memset(s_buffers, 0, sizeof s_buffers);
+    g_frame[0] = &s_buffers[0];
+    g_frame[1] = &s_buffers[1];
+    reset_display_state();
+    reset_button_state();
+    s_observer = nullptr;
+    s_buttons = nullptr;
+    s_limit = s_shown = s_refreshes = s_polls = 0;
+    s_on_display = nullptr;
+}
+
+void headless_set_observer(HeadlessObserver observer, void* context) {
+    s_observer = observer;
+    s_observer_context = context;
+}
+
+void headless_set_buttons(HeadlessButtons buttons, void* context) {
+    s_buttons = buttons;
+    s_buttons_context = context;
+}
+
+void headless_stop_after(std::uint64_t frames) { s_limit = frames; }
+
+std::uint64_t headless_frames_shown() { return s_shown; }
+std::uint64_t headless_refreshes() { return s_refreshes; }
+std::uint64_t headless_polls() { return s_polls; }
+const FrameSurface* headless_shown_buffer() { return s_on_display; }
+FrameSurface* headless_buffer(int index) { return &s_buffers[index & 1]; }
+
+// The refresh is instant: a headless display is always at the start of a new
+// refresh when asked.
+void platform_wait_refresh() { ++s_refreshes; }
+
+void platform_show(std::uint32_t display_address) {
+    const int index = display_address == DISPLAY_ADDR_FB0 ? 0 : 1;
+    s_on_display = &s_buffers[index];
+    ++s_shown;
+    if (s_observer != nullptr) s_observer(s_observer_context, s_shown, index, s_on_display);
+    if (s_limit != 0 && s_shown >= s_limit) throw HeadlessStop{};
+}
+
+void platform_read_buttons(std::uint32_t* word) {
+    const std::uint64_t poll = s_polls++;
+    if (s_buttons == nullptr) return;
+    std::uint32_t value = *word;
+    if (s_buttons(s_buttons_context, s_shown + 1, poll, &value)) *word = value;
+}

@@ -1,0 +1,106 @@
+// The browser backend: the game's blocking frame loop runs unchanged inside
+// WebAssembly. Waiting for the refresh hands control back to the browser until
+// the page's 60 Hz clock ticks (Asyncify unwinds and rewinds the C stack);
+// showing a buffer paints it into the page's canvas. page.js, bundled into the
+// same script, owns the canvas, the keys, the touch pad and the clock.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <string>
+
+#include "game/loop.h"
+#include "game/view.h"
+#include "platform/buttons.h"
+#include "ports/common/frame_hash.h"
+#include "ports/common/tape.h"
+#include "platform/display.h"
+#include "platform/platform.h"
+
+// Hands control to the browser until the next tick of the page's clock.
+EM_ASYNC_JS(void, page_wait_refresh, (), { await Module.burrowWaitRefresh(); });
+
+// Paints 320 x 240 RGBA pixels into the canvas and records the frame's hash.
+EM_JS(void, page_present, (const std::uint8_t* rgba, std::uint32_t hash_hi, std::uint32_t hash_lo),
+      { Module.burrowPresent(rgba, hash_hi, hash_lo); });
+
+// The button word of the keyboard and the touch pad, as held right now.
+EM_JS(std::uint32_t, page_buttons, (), { return Module.burrowButtons(); });
+
+// Length of the tape the page fetched before start-up; -1 without a tape.
+EM_JS(int, page_tape_length, (), { return Module.burrowTapeLength(); });
+
+// Copies the fetched tape's bytes into `text`.
+EM_JS(void, page_tape_copy, (char* text), { Module.burrowTapeCopy(text); });
+
+// Shows on the page why the fetched tape cannot be replayed.
+EM_JS(void, page_tape_rejected, (const char* why), { Module.burrowTapeRejected(UTF8ToString(why)); });
+
+namespace {
+
+FrameSurface s_buffers[2];
+std::uint32_t s_rgba[SCREEN_WIDTH * SCREEN_HEIGHT];  // what the canvas receives, R G B A in memory
+ButtonTape s_tape;
+bool s_replaying = false;
+std::uint64_t s_shown = 0;
+
+// RGB565 to 8 bits per channel, the top bits repeated into the low ones so
+// that white stays white.
+void convert_to_rgba(const FrameSurface* frame) {
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
+        const std::uint32_t p = frame->pixels[i];
+        const std::uint32_t r = (p >> 11) & 0x1Fu, g = (p >> 5) & 0x3Fu, b = p & 0x1Fu;
+        s_rgba[i] = ((r << 3) | (r >> 2)) | (((g << 2) | (g >> 4)) << 8) | (((b << 3) | (b >> 2)) << 16) | 0xFF000000u;
+    }
+}
+
+}  // namespace
+
+// Returns at the next tick of the page's 60 Hz clock, never before it.
+void platform_wait_refresh() { page_wait_refresh(); }
+
+// Paints the buffer into the canvas at once; the browser shows it with the
+// refresh that is starting.
+void platform_show(std::uint32_t display_address) {
+    const FrameSurface* shown = &s_buffers[display_address == DISPLAY_ADDR_FB0 ? 0 : 1];
+    ++s_shown;
+    convert_to_rgba(shown);
+    const std::uint64_t hash = frame_hash(shown);
+    page_present(reinterpret_cast<const std::uint8_t*>(s_rgba), static_cast<std::uint32_t>(hash >> 32),
+                 static_cast<std::uint32_t>(hash));
+}
+
+// Always delivers a word: the tape's word for the frame being drawn, or what
+// the player holds.
+void platform_read_buttons(std::uint32_t* word) {
+    *word = s_replaying ? tape_word_at(&s_tape, s_shown + 1) : page_buttons();
+}
+
+// What the page may read of the running screen.
+extern "C" {
+// 0 while nothing runs, 1 on the title screen, 2 in a game.
+EMSCRIPTEN_KEEPALIVE int web_screen() { return g_game_view != nullptr ? 2 : g_title_view != nullptr ? 1 : 0; }
+// The title screen's menu: selected row, game mode, speed; -1 elsewhere.
+EMSCRIPTEN_KEEPALIVE int web_title_row() { return g_title_view != nullptr ? g_title_view->row : -1; }
+EMSCRIPTEN_KEEPALIVE int web_title_mode() { return g_title_view != nullptr ? g_title_view->mode : -1; }
+EMSCRIPTEN_KEEPALIVE int web_title_speed() { return g_title_view != nullptr ? g_title_view->speed : -1; }
+// The score of the game running or last played.
+EMSCRIPTEN_KEEPALIVE int web_score() { return g_score; }
+}
+
+int main() {
+    const int length = page_tape_length();
+    if (length >= 0) {
+        std::string text(static_cast<std::size_t>(length), '\0');
+        if (length > 0) page_tape_copy(&text[0]);
+        std::string error;
+        if (!parse_button_tape(text, &s_tape, &error)) {
+            page_tape_rejected(error.c_str());
+            return 1;
+        }
+        s_replaying = true;
+    }
+    g_frame[0] = &s_buffers[0];
+    g_frame[1] = &s_buffers[1];
+    reset_button_state();
+    run_game_loop();
+}
