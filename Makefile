@@ -70,10 +70,14 @@ soak: deps $(SAN_BUILD)/CMakeCache.txt
 	cmake --build $(SAN_BUILD) -j $(JOBS) --target burrow_soak burrowrotor-headless burrowrotor-handheld
 	cd $(SAN_BUILD) && $(SAN_ENV) tests/burrow_soak all --runner ./burrowrotor-headless --handheld ./burrowrotor-handheld
 
-# Regenerates assets/*_data.cpp from assets/src and the previews in docs/assets.
+# Regenerates assets/*_data.cpp from assets/src, the icons in assets/icons and
+# the previews in docs/assets. The icon tool is built again after the arrays
+# are rewritten, so the icons show the chopper as it is now.
 assets: configure
-	cmake --build $(BUILD) -j $(JOBS) --target make_font make_picture make_title
+	cmake --build $(BUILD) -j $(JOBS) --target make_font make_picture make_title make_icon
 	tools/assets/regenerate.sh $(BUILD)/tools .
+	cmake --build $(BUILD) -j $(JOBS) --target make_icon
+	$(BUILD)/tools/make_icon assets/icons
 	tools/asset-preview $(BUILD)
 
 asset-preview: configure
