@@ -21,7 +21,7 @@ SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm|ArmBuild|de
 # suppression can name).
 SAN_DESKTOP := -R '^desktop_e2e$$'
 
-.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean
+.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean install package
 
 all: build
 
@@ -46,6 +46,21 @@ test: build $(SAN_BUILD)/CMakeCache.txt $(FUZZ_BUILD)/CMakeCache.txt
 	cd $(SAN_BUILD) && $(SAN_ENV) ASAN_OPTIONS=abort_on_error=1:detect_leaks=0 ctest --output-on-failure --timeout 900 $(SAN_DESKTOP)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	cd $(FUZZ_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300
+
+# Installs the two programs in $(PREFIX)/games and the desktop entry, the
+# AppStream metadata, the icons and the manual pages under $(PREFIX)/share,
+# all below $(DESTDIR) when it is given (staged installs, packaging).
+PREFIX ?= /usr/local
+install: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor burrowrotor-headless
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --component game
+
+# The Debian package: $(BUILD)/burrowrotor_<version>_<arch>.deb (programs in
+# /usr/games, dependencies found by dpkg-shlibdeps).
+package: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor burrowrotor-headless
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/burrowrotor_*.deb
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

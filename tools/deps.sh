@@ -12,6 +12,8 @@ packages=(
   clang libclang-rt-14-dev libfuzzer-14-dev valgrind
   emscripten chromium
   python3 util-linux
+  # make install and make package, checked by the tests (install_test.sh)
+  desktop-file-utils appstream man-db lintian dpkg-dev fakeroot
 )
 missing=()
 for p in "${packages[@]}"; do
