@@ -100,7 +100,8 @@ dpkg+=(--root="$root" --log="$tmp/dpkg-actions.log")
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 "${dpkg[@]}" --force-depends -i "$deb" >"$tmp/dpkg.log" 2>&1 || fail "dpkg -i: $(tail -3 "$tmp/dpkg.log")"
-check_tree "$root" /usr /usr/share/doc/burrowrotor/copyright /usr/share/doc/burrowrotor/changelog.Debian.gz
+check_tree "$root" /usr /usr/share/doc/burrowrotor/copyright /usr/share/doc/burrowrotor/changelog.Debian.gz \
+  /usr/share/lintian/overrides/burrowrotor
 run=$(ls "$src"/tests/data/golden-*.tape | head -1)
 frames=$(sed -n 's/^# frames: *\([0-9][0-9]*\).*/\1/p' "$run")
 "$root/usr/games/burrowrotor-headless" --frames "$frames" --input "$run" --trace "$tmp/trace.jsonl" ||
