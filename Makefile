@@ -21,7 +21,7 @@ SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm|ArmBuild|de
 # suppression can name).
 SAN_DESKTOP := -R '^desktop_e2e$$'
 
-.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web serve clean install package
+.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web web-zip serve clean install package
 
 all: build
 
@@ -99,7 +99,8 @@ asset-preview: configure
 	tools/asset-preview $(BUILD)
 
 # The browser build: WebAssembly through emscripten, in its own CMake tree,
-# written to $(WEB_DIST) as index.html, burrowrotor.js and burrowrotor.wasm.
+# written to $(WEB_DIST): index.html, burrowrotor.js, burrowrotor.wasm, the
+# web app manifest, the icons and the service worker that keeps them offline.
 WEB_BUILD ?= build-web
 WEB_DIST  ?= web/dist
 WEB_PORT  ?= 8000
@@ -109,6 +110,12 @@ web: deps
 	emcmake cmake -S . -B $(WEB_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DBURROW_WEB_DIST=$(abspath $(WEB_DIST)) >/dev/null
 	cmake --build $(WEB_BUILD) -j $(JOBS)
 	@python3 ports/web/bundle_size.py $(WEB_DIST)
+
+# The browser build as one zip with index.html at its root, for game portals.
+WEB_ZIP ?= $(WEB_BUILD)/burrowrotor-web.zip
+
+web-zip: web
+	@python3 ports/web/web_zip.py $(WEB_DIST) $(WEB_ZIP)
 
 # Plays the browser build from a local web server.
 serve: web

@@ -15,6 +15,10 @@ packages=(
   # make install and make package, checked by the tests (install_test.sh)
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot
 )
+# The browser tests take playwright-core from npm with the machine's own node
+# and npm where it has them (a node build that bundles npm conflicts with
+# Debian's npm package), and with Debian's otherwise.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

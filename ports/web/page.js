@@ -108,17 +108,27 @@ if (typeof document !== 'undefined') (function () {
     if (window.burrowrotorHashes) window.burrowrotorHashes.push(hash);
   };
 
-  // Whole steps of the device's pixels, as large as the window allows below
-  // the lines under the canvas.
+  // Whole steps of the device's pixels, as large as the room beside or below
+  // the lines and the touch pad allows. Where whole steps would leave more
+  // than a third of both the window's width and its height unused (a phone
+  // lying on its side), the picture fills the largest 4:3 area of the room
+  // instead, its pixels still drawn square (image-rendering: pixelated).
   function fit() {
     var ratio = window.devicePixelRatio || 1;
-    var below = document.getElementById('below').offsetHeight + 16;
-    var steps = Math.floor(Math.min(window.innerWidth * ratio / 320, (window.innerHeight - below) * ratio / 240));
-    steps = Math.max(1, steps);
-    canvas.style.width = (320 * steps / ratio) + 'px';
-    canvas.style.height = (240 * steps / ratio) + 'px';
+    var below = document.getElementById('below');
+    var beside = getComputedStyle(document.body).flexDirection === 'row';
+    var roomWidth = window.innerWidth - (beside ? below.offsetWidth + 16 : 0);
+    var roomHeight = window.innerHeight - (beside ? 0 : below.offsetHeight + 16);
+    var steps = Math.max(1, Math.floor(Math.min(roomWidth * ratio / 320, roomHeight * ratio / 240)));
+    var width = 320 * steps / ratio;
+    if (width < window.innerWidth * 2 / 3 && width * 3 / 4 < window.innerHeight * 2 / 3) {
+      width = Math.max(320, Math.floor(Math.min(roomWidth, roomHeight * 4 / 3) * ratio / 4) * 4 / ratio);
+    }
+    canvas.style.width = width + 'px';
+    canvas.style.height = width * 3 / 4 + 'px';
   }
   window.addEventListener('resize', fit);
+  if (window.ResizeObserver) new ResizeObserver(fit).observe(document.getElementById('below'));
   fit();
 
   // ----- the buttons -----

@@ -1,0 +1,33 @@
+# Completes the browser build's folder after the program is linked: copies the
+# page, the web app manifest and the icons in beside burrowrotor.js and
+# burrowrotor.wasm, and writes the service worker with the list of those files
+# and a version drawn from their contents, so that every build that changes a
+# byte of them replaces the cache of the build before.
+# cmake -DSOURCE=<source folder> -DDIST=<web/dist> -P finish_dist.cmake
+set(files index.html burrowrotor.js burrowrotor.wasm manifest.webmanifest)
+file(COPY ${SOURCE}/web/index.html ${SOURCE}/web/manifest.webmanifest DESTINATION ${DIST})
+# The icons come from the game's own chopper art (assets/icons); a tree
+# without them yet still builds a page that plays and works offline.
+foreach(size 192 512)
+  set(icon ${SOURCE}/assets/icons/burrowrotor-${size}.png)
+  if(EXISTS ${icon})
+    file(COPY ${icon} DESTINATION ${DIST})
+    list(APPEND files burrowrotor-${size}.png)
+  endif()
+endforeach()
+
+set(digests "")
+set(quoted "")
+foreach(name ${files})
+  if(NOT EXISTS ${DIST}/${name})
+    message(FATAL_ERROR "cannot finish ${DIST}: ${name} is missing")
+  endif()
+  file(SHA256 ${DIST}/${name} digest)
+  string(APPEND digests "${name} ${digest}\n")
+  list(APPEND quoted "'${name}'")
+endforeach()
+string(SHA256 version "${digests}")
+string(SUBSTRING ${version} 0 12 BURROW_WEB_VERSION)
+list(JOIN quoted ", " BURROW_WEB_FILES)
+configure_file(${SOURCE}/web/sw.js ${DIST}/sw.js.part @ONLY)
+file(RENAME ${DIST}/sw.js.part ${DIST}/sw.js)

@@ -1,0 +1,49 @@
+// Keeps the game playable offline. On its first visit the page installs this
+// worker, which fetches the page, the script, the program and the icons into
+// a cache named for this build, and from then on serves them from there.
+// Anything else the page asks for (a button tape) comes from the network
+// when it can and from the cache when it cannot. `make web` writes the
+// build's version and file list in below; a new build is a new worker, which
+// takes over at once and deletes the caches of older builds.
+'use strict';
+var CACHE = 'burrowrotor-@BURROW_WEB_VERSION@';
+var FILES = [@BURROW_WEB_FILES@];
+var PREFIX = 'burrowrotor-';
+
+function urlOf(name) { return new URL(name, self.registration.scope).href; }
+
+self.addEventListener('install', function (event) {
+  // cache: 'reload' skips the browser's HTTP cache, which may still hold the
+  // files of the build before.
+  event.waitUntil(caches.open(CACHE).then(function (cache) {
+    return cache.addAll(FILES.map(function (name) { return new Request(urlOf(name), { cache: 'reload' }); }));
+  }).then(function () { return self.skipWaiting(); }));
+});
+
+self.addEventListener('activate', function (event) {
+  event.waitUntil(caches.keys().then(function (keys) {
+    return Promise.all(keys.filter(function (key) { return key.indexOf(PREFIX) === 0 && key !== CACHE; })
+      .map(function (key) { return caches.delete(key); }));
+  }).then(function () { return self.clients.claim(); }));
+});
+
+self.addEventListener('fetch', function (event) {
+  var request = event.request;
+  var url = new URL(request.url);
+  if (request.method !== 'GET' || url.origin !== self.location.origin) return;
+  // The page under any query (?tape=...) and under the folder's own address.
+  url.search = '';
+  if (url.href === urlOf('./')) url = new URL(urlOf('index.html'));
+  var own = FILES.some(function (name) { return urlOf(name) === url.href; });
+  event.respondWith(caches.open(CACHE).then(function (cache) {
+    if (own) {
+      return cache.match(url.href).then(function (hit) { return hit || fetch(request); });
+    }
+    return fetch(request).then(function (response) {
+      if (response.ok) cache.put(request, response.clone());
+      return response;
+    }).catch(function (error) {
+      return cache.match(request).then(function (hit) { if (hit) return hit; throw error; });
+    });
+  }));
+});
