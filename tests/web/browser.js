@@ -16,13 +16,18 @@ const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
                 '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
 
+// Profiles, traces and files a test serves go here, and go at exit.
+const WORK = fs.mkdtempSync(path.join(os.tmpdir(), 'burrow-web-'));
+process.on('exit', () => fs.rmSync(WORK, { recursive: true, force: true }));
+
 function skip(why) {
   console.log('SKIPPED: ' + why);
   process.exit(SKIP);
 }
 
-// Chromium headless in a fresh profile (playwright makes one per launch).
-function launch() {
+// Chromium headless in a fresh profile of its own, as one browser context
+// with `options` (viewport, touch); the caller closes it.
+function launch(options = {}) {
   if (!fs.existsSync(CHROMIUM)) skip(`no Chromium at ${CHROMIUM} (make deps installs Debian's chromium)`);
   let playwright;
   try {
@@ -30,8 +35,9 @@ function launch() {
   } catch (e) {
     skip(`playwright-core cannot be loaded (the web_node_modules test installs it): ${e.message.split('\n')[0]}`);
   }
-  return playwright.chromium.launch({
-    executablePath: CHROMIUM, headless: true,
+  const profile = fs.mkdtempSync(path.join(WORK, 'profile-'));
+  return playwright.chromium.launchPersistentContext(profile, {
+    ...options, executablePath: CHROMIUM, headless: true,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -61,7 +67,7 @@ async function serve(dist, extra = {}) {
 
 // The hash of each of the first `frames` frames the headless runner shows for `tape`.
 function headlessHashes(runner, tape, frames) {
-  const trace = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'burrow-trace-')), 'headless.trace');
+  const trace = path.join(WORK, 'headless.trace');
   execFileSync(runner, ['--frames', String(frames), '--input', tape, '--trace', trace]);
   return fs.readFileSync(trace, 'utf8').trim().split('\n').map((line) => JSON.parse(line).hash);
 }
@@ -79,4 +85,4 @@ function main(test) {
   });
 }
 
-module.exports = { launch, serve, headlessHashes, ok, main };
+module.exports = { WORK, launch, serve, headlessHashes, ok, main };

@@ -5,10 +5,9 @@
 // node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
 const { parseArgs } = require('util');
-const { launch, serve, headlessHashes, ok, main } = require('./browser');
+const { WORK, launch, serve, headlessHashes, ok, main } = require('./browser');
 
 const FRAMES = 600;
 const { values: args } = parseArgs({ options: { runner: { type: 'string' }, dist: { type: 'string' },
@@ -39,9 +38,8 @@ async function holdKeyUntil(page, key, condition) {
 main(async () => {
   const expected = headlessHashes(args.runner, args.tape, FRAMES);
   const server = await serve(args.dist, { '/crash.tape': args.tape });
-  const browser = await launch();
+  const context = await launch({ viewport: { width: 1000, height: 860 } });
   try {
-    const context = await browser.newContext({ viewport: { width: 1000, height: 860 } });
     const page = await context.newPage();
     const replay = `${server.origin}/index.html?tape=crash.tape&fast=1&frames=${FRAMES}`;
     await replayMatches(page, replay, expected, 'online');
@@ -56,7 +54,7 @@ main(async () => {
     const [oldCache] = await cacheNames(page);
 
     // The next build: a worker of another version takes over and drops the old cache.
-    const worker = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'burrow-sw-')), 'sw.js');
+    const worker = path.join(WORK, 'sw.js');
     fs.writeFileSync(worker, fs.readFileSync(path.join(args.dist, 'sw.js'), 'utf8')
       .replace(/burrowrotor-[0-9a-f]{12}/, 'burrowrotor-0123456789ab'));
     server.extra['/sw.js'] = worker;
@@ -85,7 +83,7 @@ main(async () => {
     await page.keyboard.up('Space');
     ok(true, `Space starts a game; screenshot saved to ${args.screenshot}`);
   } finally {
-    await browser.close();
+    await context.close();
     await server.stop();
   }
 });

@@ -19,9 +19,8 @@ const box = (page, selector) => page.evaluate((s) => document.querySelector(s).g
 
 main(async () => {
   const server = await serve(args.dist);
-  const browser = await launch();
+  const context = await launch({ viewport: SIZES[0], hasTouch: true, isMobile: true });
   try {
-    const context = await browser.newContext({ viewport: SIZES[0], hasTouch: true, isMobile: true });
     const page = await context.newPage();
     const cdp = await context.newCDPSession(page);
     await page.goto(`${server.origin}/index.html`);
@@ -48,7 +47,7 @@ main(async () => {
       ok(true, `${size.name}: a finger held on the frame starts a game`);
     }
   } finally {
-    await browser.close();
+    await context.close();
     await server.stop();
   }
 });
