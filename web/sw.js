@@ -40,8 +40,8 @@ self.addEventListener('fetch', function (event) {
       return cache.match(url.href).then(function (hit) { return hit || fetch(request); });
     }
     return fetch(request).then(function (response) {
-      if (response.ok) cache.put(request, response.clone());
-      return response;
+      if (!response.ok) return response;
+      return cache.put(request, response.clone()).then(function () { return response; });
     }).catch(function (error) {
       return cache.match(request).then(function (hit) { if (hit) return hit; throw error; });
     });

@@ -28,7 +28,7 @@ const cacheNames = (page) => page.evaluate(() => caches.keys());
 async function holdKeyUntil(page, key, condition) {
   await page.keyboard.down(key);
   try {
-    await page.waitForFunction(condition, null, { timeout: 5000 });
+    await page.waitForFunction(condition, null, { timeout: 10000 });
   } finally {
     await page.keyboard.up(key);
   }
@@ -77,7 +77,7 @@ main(async () => {
        await holdKeyUntil(page, 'ArrowDown', () => window.burrowrotorState().row === 2),
        'the arrow keys move the menu and change the game mode');
     await page.keyboard.down('Space');
-    await page.waitForFunction(() => window.burrowrotorState().screen === 'game', null, { timeout: 5000 });
+    await page.waitForFunction(() => window.burrowrotorState().screen === 'game', null, { timeout: 10000 });
     await page.waitForTimeout(250);
     await page.screenshot({ path: args.screenshot });
     await page.keyboard.up('Space');

@@ -27,6 +27,7 @@ main(async () => {
     for (const size of SIZES) {
       await page.setViewportSize(size);  // the second size: the phone turned
       await page.waitForFunction(([w, h]) => innerWidth === w && innerHeight === h, [size.width, size.height]);
+      await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(resolve)));  // after resize events
       const frame = await box(page, '#screen');
       const pad = await box(page, '#pad');
       ok(frame.width === size.frame[0] && frame.height === size.frame[1],
@@ -42,7 +43,7 @@ main(async () => {
       await page.waitForFunction(() => window.burrowrotorFrames > 20);
       const at = { x: frame.x + frame.width / 2, y: frame.y + frame.height / 2 };
       await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [at] });
-      await page.waitForFunction(() => window.burrowrotorState().screen === 'game', null, { timeout: 5000 });
+      await page.waitForFunction(() => window.burrowrotorState().screen === 'game', null, { timeout: 10000 });
       await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
       ok(true, `${size.name}: a finger held on the frame starts a game`);
     }
