@@ -4,17 +4,11 @@
 # and a version drawn from their contents, so that every build that changes a
 # byte of them replaces the cache of the build before.
 # cmake -DSOURCE=<source folder> -DDIST=<web/dist> -P finish_dist.cmake
-set(files index.html burrowrotor.js burrowrotor.wasm manifest.webmanifest)
-file(COPY ${SOURCE}/web/index.html ${SOURCE}/web/manifest.webmanifest DESTINATION ${DIST})
-# The icons come from the game's own chopper art (assets/icons); a tree
-# without them yet still builds a page that plays and works offline.
-foreach(size 192 512)
-  set(icon ${SOURCE}/assets/icons/burrowrotor-${size}.png)
-  if(EXISTS ${icon})
-    file(COPY ${icon} DESTINATION ${DIST})
-    list(APPEND files burrowrotor-${size}.png)
-  endif()
-endforeach()
+set(files index.html burrowrotor.js burrowrotor.wasm manifest.webmanifest burrowrotor-192.png burrowrotor-512.png)
+# The icons are drawn from the game's own chopper art (make assets).
+file(COPY ${SOURCE}/web/index.html ${SOURCE}/web/manifest.webmanifest
+          ${SOURCE}/assets/icons/burrowrotor-192.png ${SOURCE}/assets/icons/burrowrotor-512.png
+     DESTINATION ${DIST})
 
 set(digests "")
 set(quoted "")

@@ -46,6 +46,8 @@ main(async () => {
 
     // Once the worker runs the page, it keeps the tape too; then the server goes.
     await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
+    const { installabilityErrors } = await (await context.newCDPSession(page)).send('Page.getInstallabilityErrors');
+    ok(installabilityErrors.length === 0, `Chromium can install the page as an app ${JSON.stringify(installabilityErrors)}`);
     await page.reload();
     await page.waitForFunction(() => window.burrowrotorFrames > 0);
     await context.setOffline(true);
