@@ -30,8 +30,10 @@ main(async () => {
       await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(resolve)));  // after resize events
       const frame = await box(page, '#screen');
       const pad = await box(page, '#pad');
-      ok(frame.width === size.frame[0] && frame.height === size.frame[1],
-         `${size.name} ${size.width} x ${size.height}: the frame is ${frame.width} x ${frame.height}`);
+      const rendering = await page.evaluate(() => getComputedStyle(document.getElementById('screen')).imageRendering);
+      ok(frame.width === size.frame[0] && frame.height === size.frame[1] && rendering === 'pixelated',
+         `${size.name} ${size.width} x ${size.height}: the frame is ${size.frame.join(' x ')} with square pixels ` +
+         `(${frame.width} x ${frame.height}, ${rendering})`);
       ok(pad.height > 0 && (pad.left >= frame.right || pad.top >= frame.bottom) &&
          pad.right <= size.width && pad.bottom <= size.height,
          `${size.name}: the touch pad sits beside or below the frame, on the screen`);
