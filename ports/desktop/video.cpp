@@ -25,7 +25,9 @@ bool init_display_driver(std::string* error) {
         if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
         // Without a compositor named, libwayland would only complain on stderr.
         if (name == "wayland" && (wayland == nullptr || *wayland == '\0')) continue;
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, name.c_str());
+        // Through the environment: the SDL 2.0.14 of older handheld firmware
+        // has no hint for it, and newer SDL reads the variable as the hint.
+        SDL_setenv("SDL_VIDEODRIVER", name.c_str(), 1);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
         if (error->empty()) *error = SDL_GetError();
     }
