@@ -8,6 +8,7 @@
 
 #include "platform/buttons.h"
 #include "ports/common/tape.h"
+#include "ports/desktop/frame_fit.h"
 #include "ports/desktop/input.h"
 #include "ports/desktop/keymap.h"
 #include "ports/desktop/options.h"
@@ -160,13 +161,30 @@ TEST(Controllers, PluggedInAndPulledOut) {
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_START, 1);
-    input_pump();
+    EXPECT_FALSE(input_pump().quit) << "start alone quit";
     EXPECT_EQ(input_held_word(), (1u << BUTTON_RIGHT) | (1u << BUTTON_ACTION));
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 1);
+    EXPECT_TRUE(input_pump().quit) << "select + start did not quit";
     SDL_JoystickDetachVirtual(device);
     input_pump();
     EXPECT_EQ(input_held_word(), 0u);
     input_stop();
     SDL_Quit();
+}
+
+// Handheld screens: the largest whole scale that fits, centred.
+TEST(FrameFit, HandheldScreens) {
+    const struct {
+        int width, height, scale, x, y;
+    } screens[] = {{640, 480, 2, 0, 0}, {720, 720, 2, 40, 120}, {480, 320, 1, 80, 40}, {1280, 720, 3, 160, 0}};
+    for (const auto& s : screens) {
+        const FrameFit f = fit_frame(s.width, s.height);
+        EXPECT_EQ(f.scale, s.scale) << s.width << "x" << s.height;
+        EXPECT_EQ(f.x, s.x) << s.width << "x" << s.height;
+        EXPECT_EQ(f.y, s.y) << s.width << "x" << s.height;
+        EXPECT_EQ(f.width, 320 * s.scale);
+        EXPECT_EQ(f.height, 240 * s.scale);
+    }
 }
 
 // The title screen polls only in some frames; a tape of the words its polls

@@ -28,6 +28,14 @@ void close_controller(SDL_JoystickID id) {
     }
 }
 
+// Select and start held together: the way out on a handheld whose only
+// buttons are its built-in game controller.
+bool quit_chord_held(SDL_JoystickID id) {
+    SDL_GameController* pad = SDL_GameControllerFromInstanceID(id);
+    return pad != nullptr && SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK) != 0 &&
+           SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_START) != 0;
+}
+
 }  // namespace
 
 void input_start() {
@@ -51,6 +59,9 @@ InputRequests input_pump() {
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                 r.redraw = true;
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+            if (quit_chord_held(e.cbutton.which)) r.quit = true;
             break;
         case SDL_CONTROLLERDEVICEADDED:
             open_controller(e.cdevice.which);

@@ -5,7 +5,7 @@
 
 // What the events since the last pump ask of the front end.
 struct InputRequests {
-    bool quit = false;               // Esc, the window closed, Ctrl-C in the terminal
+    bool quit = false;               // Esc, the window closed, Ctrl-C, a controller's select + start
     bool toggle_fullscreen = false;  // F11
     bool redraw = false;             // the window was uncovered or resized
 };

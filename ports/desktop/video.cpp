@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "ports/desktop/frame_fit.h"
+
 namespace {
 
 SDL_Window* s_window = nullptr;
@@ -43,10 +45,17 @@ bool fail(std::string* error) {
     return false;
 }
 
+// The frame at the largest whole scale that fits the window (the whole screen
+// in fullscreen), centred; the rest of the window stays black.
 void present() {
     SDL_SetRenderDrawColor(s_renderer, 0, 0, 0, 255);
     SDL_RenderClear(s_renderer);  // the letterbox bars
-    if (s_have_frame) SDL_RenderCopy(s_renderer, s_texture, nullptr, nullptr);
+    int width = 0, height = 0;
+    if (s_have_frame && SDL_GetRendererOutputSize(s_renderer, &width, &height) == 0) {
+        const FrameFit fit = fit_frame(width, height);
+        const SDL_Rect where{fit.x, fit.y, fit.width, fit.height};
+        SDL_RenderCopy(s_renderer, s_texture, nullptr, &where);
+    }
     SDL_RenderPresent(s_renderer);
 }
 
@@ -75,10 +84,6 @@ bool video_open(int scale, bool fullscreen, std::string* error) {
     s_renderer = SDL_CreateRenderer(s_window, -1, SDL_RENDERER_ACCELERATED | vsync);
     if (s_renderer == nullptr) s_renderer = SDL_CreateRenderer(s_window, -1, vsync);
     if (s_renderer == nullptr) return fail(error);
-    // The renderer scales 320 x 240 by the largest whole number that fits and
-    // centres it; the rest of the window stays black.
-    if (SDL_RenderSetLogicalSize(s_renderer, SCREEN_WIDTH, SCREEN_HEIGHT) != 0) return fail(error);
-    if (SDL_RenderSetIntegerScale(s_renderer, SDL_TRUE) != 0) return fail(error);
     // The frame's own pixel format: SDL copies the RGB565 words as they are.
     s_texture = SDL_CreateTexture(s_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, SCREEN_WIDTH,
                                   SCREEN_HEIGHT);
