@@ -9,19 +9,19 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Un
 # target (clang and libFuzzer, in a tree of their own). The sanitizer run
 # leaves out the tests that check something other than our C++ code running:
 # regenerating the assets, the browser bundle and page, the ARM build and the
-# ARM binary under qemu (none of that code is instrumented), and anything
-# labelled nosan.
+# ARM binary under qemu, the SDL2 handheld port (none of that code is
+# instrumented), and anything labelled nosan.
 SAN_BUILD  ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 SAN_ENV    := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-SAN_SKIP   := -LE 'browser|nosan' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e' -FS handheld_arm
+SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e' -FS handheld_arm
 # The desktop game under Xvfb runs once more with the sanitizers but without
 # the leak check: the X, GL and D-Bus libraries below SDL keep allocations
 # until exit (some from driver modules unloaded by then, which no
 # suppression can name).
 SAN_DESKTOP := -R '^desktop_e2e$$'
 
-.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld web web-zip serve clean install package
+.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld port web web-zip serve clean install package
 
 all: build
 
@@ -63,7 +63,7 @@ package: $(BUILD)/CMakeCache.txt
 	@ls $(BUILD)/burrowrotor_*.deb
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PORT_DIR) $(PORT_DIR).zip
 
 $(SAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_SANITIZE=ON
@@ -133,6 +133,17 @@ $(ARM_BUILD)/CMakeCache.txt:
 
 handheld: deps $(ARM_BUILD)/CMakeCache.txt
 	cmake --build $(ARM_BUILD) -j $(JOBS)
+
+# The port folder for today's ARM Linux handhelds with SDL2 (docs/handhelds.md):
+# $(PORT_DIR)/Burrowrotor.sh and $(PORT_DIR)/burrowrotor/ with the arm64 and
+# armhf binaries, and $(PORT_DIR).zip. The binaries are built in
+# $(BUILD)/cross against Debian bullseye's libraries, fetched once and kept there.
+PORT_DIR ?= build-port
+
+port: build
+	tools/cross-build.sh arm64 $(BUILD)/cross
+	tools/cross-build.sh armhf $(BUILD)/cross
+	tools/make-port.sh $(BUILD) $(PORT_DIR)
 
 # Rewrites the golden runs' frame-hash lists (tests/data/golden-*.hashes) from
 # their tapes, for when a change to what the game shows is meant; commit the

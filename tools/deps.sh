@@ -8,6 +8,9 @@ packages=(
   libpng-dev libfreetype-dev fonts-dejavu-core xfonts-base
   libsdl2-dev
   g++-arm-linux-gnueabi qemu-user
+  # the SDL2 handheld port and its tests (make port, tests/port): cross
+  # compilers, and zip for the port folder's zip
+  g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip unzip
   xvfb xdotool x11-apps imagemagick
   clang libclang-rt-14-dev libfuzzer-14-dev valgrind
   emscripten chromium

@@ -76,6 +76,7 @@ find "$root.part" -type l | while read -r link; do
   esac
 done
 # SDL's CMake file names its folders from /usr: from its own place instead.
+# shellcheck disable=SC2016
 sed -i 's|^set(prefix "/usr")|get_filename_component(prefix "${CMAKE_CURRENT_LIST_DIR}/../../../.." ABSOLUTE)|' \
   "$root.part"/usr/lib/*/cmake/SDL2/sdl2-config.cmake
 rm -rf "$root"
