@@ -41,27 +41,22 @@ rm -rf "$shots" && mkdir -p "$shots"
 convert "$shots/frame-000600.png" -filter point -resize 200% "$game/screenshot.png"
 rm -rf "$shots"
 
-# What is inside the binaries besides our own work: the C++ runtime (GCC 10,
-# GPL 3 with the runtime library exception), libpng and zlib; the font's
-# sources. The device's own SDL2 and C library are not shipped.
+# Our own terms and those of the fonts the game's font and title picture
+# come from (packaging/copyright), and what else the binaries hold: the C++
+# runtime (GCC 10, GPL 3 with the runtime library exception), libpng and
+# zlib. The device's own SDL2 and C library are not shipped.
+cp "$src/packaging/copyright" "$game/licences/burrowrotor.txt"
 doc="$build/cross/sysroot-arm64/usr/share/doc"
 cp "$doc/gcc-10-base/copyright" "$game/licences/gcc-runtime.txt"
 cp "$doc/libpng-dev/copyright" "$game/licences/libpng.txt"
 cp "$doc/zlib1g/copyright" "$game/licences/zlib.txt"
-cp /usr/share/doc/xfonts-base/copyright "$game/licences/font-misc-fixed.txt" ||
-  fail "the misc-fixed font's licence is missing (package xfonts-base)"
-cp /usr/share/doc/fonts-dejavu-core/copyright "$game/licences/font-dejavu.txt" ||
-  fail "the DejaVu font's licence is missing (package fonts-dejavu-core)"
-for own in LICENSE LICENSE.md COPYING; do
-  [ -f "$src/$own" ] && cp "$src/$own" "$game/licences/burrowrotor.txt" && break
-done
 cat >"$game/licences/README.txt" <<TEXT
 Licences of what the Burrowrotor binaries hold:
-  burrowrotor.txt       the game itself (when its licence file is present)
-  gcc-runtime.txt       the GCC 10 C++ runtime, linked statically (GPL 3 with the GCC Runtime Library Exception)
+  burrowrotor.txt       the game itself, its font (from the public-domain X11 misc-fixed
+                        fonts) and its title picture (rendered from DejaVu Sans Bold)
+  gcc-runtime.txt       the GCC 10 C++ runtime, linked statically
+                        (GPL 3 with the GCC Runtime Library Exception)
   libpng.txt, zlib.txt  libpng and zlib, linked statically (PNG frame files)
-  font-misc-fixed.txt   the X11 misc-fixed bitmap fonts the game's font was drawn from (public domain)
-  font-dejavu.txt       DejaVu Sans Bold, from which the title picture was rendered
 SDL2 and the C library are the device's own and are not shipped.
 TEXT
 

@@ -15,7 +15,7 @@ status=0
 fail() { echo "FAIL: $*"; status=1; }
 for f in Burrowrotor.sh burrowrotor/burrowrotor.arm64 burrowrotor/burrowrotor.armhf burrowrotor/port.json \
          burrowrotor/README.md burrowrotor/screenshot.png burrowrotor/licences/gcc-runtime.txt \
-         burrowrotor/licences/font-misc-fixed.txt; do
+         burrowrotor/licences/burrowrotor.txt; do
   [ -s "$out/$f" ] || fail "$f is missing or empty"
   unzip -l "$out.zip" "$f" >/dev/null 2>&1 || fail "$f is not in the zip"
 done
