@@ -6,12 +6,14 @@
 # named by -DBURROW_SYSROOT=DIR. The device's own SDL2 is linked as a shared
 # library; the C++ runtime is bullseye's GCC 10 libstdc++ and libgcc, linked
 # statically, because the runtime of a newer GCC is built against a newer
-# glibc and asks for its symbols (__libc_single_threaded, _dl_find_object).
+# glibc and asks for its symbols (__libc_single_threaded, _dl_find_object,
+# arc4random).
 # libpng and zlib are linked statically too: a firmware need not have them.
 #
-#   tools/make-sysroot.sh arm64 build-cross/sysroot-arm64
-#   cmake -S . -B build-cross/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-#         -DBURROW_SYSROOT=$PWD/build-cross/sysroot-arm64 -DBURROW_PORT_ONLY=ON
+# tools/cross-build.sh does it all; by hand:
+#   tools/make-sysroot.sh arm64 build/cross/sysroot-arm64
+#   cmake -S . -B build/cross/arm64 -DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/aarch64-linux-gnu.cmake \
+#         -DBURROW_SYSROOT=$PWD/build/cross/sysroot-arm64 -DBURROW_PORT_ONLY=ON
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_C_COMPILER ${BURROW_TRIPLE}-gcc)
 set(CMAKE_CXX_COMPILER ${BURROW_TRIPLE}-g++)
