@@ -21,6 +21,10 @@ for f in "$build/burrowrotor" "$build/burrowrotor-headless" "$build/cross/arm64/
 done
 command -v convert >/dev/null || fail "ImageMagick's convert is missing (make deps)"
 
+# The folder is replaced whole: only one this script wrote before.
+if [ -e "$out" ] && [ ! -f "$out/Burrowrotor.sh" ]; then
+  fail "$out exists and is not a port folder; not replacing it"
+fi
 part="$out.part"
 rm -rf "$part" && mkdir -p "$part/burrowrotor/licences"
 game="$part/burrowrotor"

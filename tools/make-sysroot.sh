@@ -37,6 +37,10 @@ stamp="$suite $arch | $with_deps | $alone"
 if [ -f "$root/.sysroot" ] && [ "$(cat "$root/.sysroot")" = "$stamp" ]; then
   exit 0
 fi
+if [ -e "$root" ] && [ ! -f "$root/.sysroot" ]; then
+  echo "make-sysroot.sh: $root exists and is not a sysroot made here; not replacing it" >&2
+  exit 1
+fi
 for tool in apt-get dpkg-deb; do
   command -v "$tool" >/dev/null || { echo "make-sysroot.sh: $tool is missing" >&2; exit 1; }
 done
