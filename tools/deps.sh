@@ -10,7 +10,7 @@ packages=(
   g++-arm-linux-gnueabi qemu-user
   # the SDL2 handheld port and its tests (make port, tests/port): cross
   # compilers, and zip for the port folder's zip
-  g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip unzip
+  g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip
   xvfb xdotool x11-apps imagemagick
   clang libclang-rt-14-dev libfuzzer-14-dev valgrind
   emscripten chromium
