@@ -2,7 +2,10 @@
 # `make test`; everything else here is a step of those or a developer tool.
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# Looked up when a tree is configured, after the packages are installed.
+GENERATOR   = $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# `make play` builds in a tree of its own with only the player's programs.
+PLAY_BUILD ?= build-play
 
 # The second half of `make test`: the whole suite again, built with the
 # address and undefined-behaviour sanitizers, and a short slice of each fuzz
@@ -21,14 +24,17 @@ SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBui
 # suppression can name).
 SAN_DESKTOP := -R '^desktop_e2e$$'
 
-.PHONY: all deps configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld port web web-zip serve clean install package
+.PHONY: all deps deps-play configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld port web web-zip serve clean install package
 
 all: build
 
 deps:
 	@tools/deps.sh
 
-$(BUILD)/CMakeCache.txt:
+deps-play:
+	@tools/deps.sh play
+
+$(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 configure: deps $(BUILD)/CMakeCache.txt
@@ -36,8 +42,14 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-play: build
-	$(BUILD)/burrowrotor
+# Installs only the game's packages, builds only burrowrotor and
+# burrowrotor-headless, and starts the game.
+$(PLAY_BUILD)/CMakeCache.txt: | deps-play
+	cmake -S . -B $(PLAY_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_PLAYER_ONLY=ON
+
+play: deps-play $(PLAY_BUILD)/CMakeCache.txt
+	cmake --build $(PLAY_BUILD) -j $(JOBS) --target burrowrotor burrowrotor-headless
+	$(PLAY_BUILD)/burrowrotor
 
 test: build $(SAN_BUILD)/CMakeCache.txt $(FUZZ_BUILD)/CMakeCache.txt
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
@@ -63,12 +75,12 @@ package: $(BUILD)/CMakeCache.txt
 	@ls $(BUILD)/burrowrotor_*.deb
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PORT_DIR) $(PORT_DIR).zip
+	rm -rf $(BUILD) $(PLAY_BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PORT_DIR) $(PORT_DIR).zip
 
-$(SAN_BUILD)/CMakeCache.txt:
+$(SAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_SANITIZE=ON
 
-$(FUZZ_BUILD)/CMakeCache.txt:
+$(FUZZ_BUILD)/CMakeCache.txt: | deps
 	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Each fuzz target for FUZZ_RUNS executions (the figures in docs/reliability.md).
@@ -127,7 +139,7 @@ serve: web
 # it under qemu-arm.
 ARM_BUILD ?= build-arm
 
-$(ARM_BUILD)/CMakeCache.txt:
+$(ARM_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(ARM_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake \
 		-DBURROW_GAME_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -157,7 +169,7 @@ goldens: build
 # instruction counts of the heaviest frames into bench/results.md.
 BENCH_BUILD ?= build-bench
 
-$(BENCH_BUILD)/CMakeCache.txt:
+$(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 bench: deps $(BENCH_BUILD)/CMakeCache.txt

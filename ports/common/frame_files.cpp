@@ -1,5 +1,6 @@
 #include "ports/common/frame_files.h"
 
+#include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 
 #include <png.h>
@@ -61,8 +62,9 @@ std::string frame_file(const std::string& dir, std::uint64_t frame, const char* 
 bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
     PartFile out;
     if (!part_file_open(&out, path, "wb", error)) return false;
+    errno = 0;
     const bool ok = write_png_rows(out.file, frame);
-    if (!ok) *error = path + ": " + (errno != 0 ? std::strerror(errno) : "could not write the PNG");
+    if (!ok) *error = part_file_reason(path, errno);
     return part_file_close(&out, ok, error);
 }
 
@@ -74,8 +76,9 @@ bool write_raw(const std::string& path, const FrameSurface* frame, std::string* 
         bytes[2 * i] = static_cast<unsigned char>(frame->pixels[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<unsigned char>(frame->pixels[i] >> 8);
     }
+    errno = 0;
     const bool ok = std::fwrite(bytes, 1, sizeof bytes, out.file) == sizeof bytes;
-    if (!ok) *error = path + ": " + std::strerror(errno);
+    if (!ok) *error = part_file_reason(path, errno);
     return part_file_close(&out, ok, error);
 }
 
@@ -90,6 +93,7 @@ bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSur
 bool frame_dump_check(const FrameDump& dump, std::string* error) {
     for (const std::string* dir : {&dump.png_dir, &dump.raw_dir}) {
         if (dir->empty()) continue;
+        if (!make_folder(*dir, error)) return false;
         if (access(dir->c_str(), W_OK | X_OK) != 0) {
             *error = *dir + ": " + std::strerror(errno);
             return false;

@@ -21,5 +21,5 @@ struct FrameDump {
 };
 // True when frame `frame` is due; writes frame-000123.png / .raw.
 bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error);
-// Checks that the folders exist and can be written to.
+// Creates the folders when missing and checks that they can be written to.
 bool frame_dump_check(const FrameDump& dump, std::string* error);

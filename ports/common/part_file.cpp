@@ -7,17 +7,22 @@ namespace {
 std::string part_name(const std::string& path) { return path + ".part"; }
 }  // namespace
 
+std::string part_file_reason(const std::string& name, int error_number) {
+    return name + ": " + (error_number != 0 ? std::strerror(error_number) : "the write failed");
+}
+
 bool part_file_open(PartFile* out, const std::string& path, const char* mode, std::string* error) {
     out->path = path;
     out->file = std::fopen(part_name(path).c_str(), mode);
     if (out->file != nullptr) return true;
-    *error = path + ": " + std::strerror(errno);
+    *error = part_file_reason(path, errno);
     return false;
 }
 
 bool part_file_close(PartFile* out, bool keep, std::string* error) {
     if (out->file == nullptr) return false;
     const std::string part = part_name(out->path);
+    errno = 0;
     bool written = std::fflush(out->file) == 0 && std::ferror(out->file) == 0;
     int reason = written ? 0 : errno;
     if (std::fclose(out->file) != 0 && written) {
@@ -26,7 +31,13 @@ bool part_file_close(PartFile* out, bool keep, std::string* error) {
     }
     out->file = nullptr;
     if (keep && written && std::rename(part.c_str(), out->path.c_str()) == 0) return true;
-    if (keep) *error = out->path + ": " + std::strerror(written ? errno : reason);
+    if (keep) *error = part_file_reason(out->path, written ? errno : reason);
     std::remove(part.c_str());
     return false;
+}
+
+std::string part_file_leave(PartFile* out) {
+    if (out->file != nullptr) std::fclose(out->file);
+    out->file = nullptr;
+    return part_name(out->path);
 }

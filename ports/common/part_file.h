@@ -1,6 +1,6 @@
 // An output file written under PATH.part and renamed to PATH only once it is
 // complete, so a failed or interrupted run never leaves a half-written file
-// under its final name.
+// under its final name, and an older PATH stays as it was until then.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -18,3 +18,10 @@ bool part_file_open(PartFile* out, const std::string& path, const char* mode, st
 // Without `keep`, closes and removes the part and returns false, leaving
 // `error` as the caller set it.
 bool part_file_close(PartFile* out, bool keep, std::string* error);
+
+// Closes the file and leaves it under its temporary name, which it returns.
+std::string part_file_leave(PartFile* out);
+
+// "NAME: reason" for a failed write; never an empty reason, even when the C
+// library left errno at 0.
+std::string part_file_reason(const std::string& name, int error_number);

@@ -207,30 +207,3 @@ std::string format_button_word(std::uint32_t word) {
         }
     return out;
 }
-
-bool tape_writer_open(TapeWriter* writer, const char* path, std::string* error) {
-    writer->file = std::fopen(path, "w");
-    writer->have_word = false;
-    if (writer->file == nullptr) {
-        *error = std::string(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    return std::fputs("# Burrowrotor button tape: <frame> <buttons>\n", writer->file) >= 0 && std::fflush(writer->file) == 0;
-}
-
-bool tape_writer_record(TapeWriter* writer, std::uint64_t frame, std::uint32_t word) {
-    if (writer->file == nullptr) return false;
-    if (writer->have_word && word == writer->last_word) return true;
-    writer->have_word = true;
-    writer->last_word = word;
-    const std::string buttons = format_button_word(word);
-    return std::fprintf(writer->file, "%llu %s\n", static_cast<unsigned long long>(frame), buttons.c_str()) > 0 &&
-           std::fflush(writer->file) == 0;
-}
-
-bool tape_writer_close(TapeWriter* writer) {
-    if (writer->file == nullptr) return true;
-    const bool ok = std::fclose(writer->file) == 0;
-    writer->file = nullptr;
-    return ok;
-}

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "ports/common/part_file.h"
+
 struct TapeEntry {
     std::uint64_t frame;
     std::uint32_t word;
@@ -37,13 +39,18 @@ std::uint32_t tape_word_at(ButtonTape* tape, std::uint64_t frame);
 std::string format_button_word(std::uint32_t word);
 
 // Writes a tape as it is recorded: a line whenever the word changes, flushed
-// at once, so an interrupted session keeps all but its last frame.
+// at once, under PATH.part until the recording is complete, so an interrupted
+// session keeps all but its last frame there and never harms an older PATH.
 struct TapeWriter {
-    std::FILE* file = nullptr;
+    PartFile out;
     bool have_word = false;
     std::uint32_t last_word = 0;
 };
+// Opens PATH.part and writes the tape's first line; false with "PATH: reason".
 bool tape_writer_open(TapeWriter* writer, const char* path, std::string* error);
 // Records the word held during `frame`; returns false when the write fails.
 bool tape_writer_record(TapeWriter* writer, std::uint64_t frame, std::uint32_t word);
-bool tape_writer_close(TapeWriter* writer);
+// Completes the tape under PATH; false with "PATH: reason" (when `error` is given).
+bool tape_writer_close(TapeWriter* writer, std::string* error = nullptr);
+// Stops recording and leaves what was recorded under PATH.part; returns that name.
+std::string tape_writer_leave(TapeWriter* writer);

@@ -1,6 +1,7 @@
 #include "ports/common/trace.h"
 
 #include "game/view.h"
+#include "ports/common/outputs.h"
 
 int format_trace_line(char* buffer, int size, std::uint64_t frame, int buffer_index, std::uint64_t hash) {
     const auto sz = static_cast<std::size_t>(size);
@@ -35,4 +36,8 @@ bool write_trace_line(std::FILE* file, std::uint64_t frame, int buffer_index, st
     char line[1024];
     format_trace_line(line, sizeof line, frame, buffer_index, hash);
     return std::fprintf(file, "%s\n", line) > 0;
+}
+
+bool trace_open(PartFile* trace, const std::string& path, std::string* error) {
+    return make_parent_folder(path, error) && part_file_open(trace, path, "w", error);
 }

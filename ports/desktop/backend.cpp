@@ -29,7 +29,9 @@ std::uint64_t s_fps_since_frame = 0;
     input_stop();
     video_close();
     SDL_Quit();
-    if (!message.empty()) std::fprintf(stderr, "burrowrotor: %s\n", message.c_str());
+    // One line: what failed, and where a cut-short recording was kept.
+    if (!message.empty() && !closed) std::fprintf(stderr, "burrowrotor: %s; %s\n", message.c_str(), error.c_str());
+    if (!message.empty() && closed) std::fprintf(stderr, "burrowrotor: %s\n", message.c_str());
     if (!closed && status == 0) {
         std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
         status = 1;

@@ -88,9 +88,5 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             *slot = value;
         }
     }
-    if (!o->record.empty() && o->record == o->replay) {
-        *error = "--record and --replay name the same file";
-        return false;
-    }
     return true;
 }

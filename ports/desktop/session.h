@@ -22,6 +22,8 @@ bool session_poll(std::uint64_t frame, std::uint32_t held, std::uint32_t* word, 
 // Traces and writes out a frame that was just shown.
 bool session_frame_shown(std::uint64_t frame, int buffer, const FrameSurface* shown, std::string* error);
 
-// Closes the recording and completes the trace under its own name; after a
-// failed session (`failed`) the unfinished trace is removed instead.
+// Completes the recording and the trace under their own names. After a failed
+// session (`failed`) the unfinished trace is removed and the recording stays
+// under its temporary name, never replacing an older tape: returns false with
+// a note saying where it is.
 bool session_close(bool failed, std::string* error);

@@ -8,6 +8,7 @@
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/message.h"
+#include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 #include "ports/common/poll_tape.h"
 #include "ports/common/tape.h"
@@ -37,7 +38,7 @@ bool buttons_from_polls(void* context, std::uint64_t, std::uint64_t, std::uint32
 void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface* shown) {
     Run* run = static_cast<Run*>(context);
     if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, frame_hash(shown))) {
-        run->error = run->options.trace + ": " + std::strerror(errno);
+        run->error = part_file_reason(run->options.trace, errno);
         throw HeadlessStop{};
     }
     if (!frame_dump_write(run->options.dump, frame, shown, &run->error)) throw HeadlessStop{};
@@ -58,11 +59,16 @@ int main(int argc, char** argv) {
         std::fputs(RUNNER_USAGE, stdout);
         return 0;
     }
-    const RunnerOptions& o = run.options;
+    RunnerOptions& o = run.options;
+    if (!outputs_spare_inputs({{"--trace", o.trace, true}, {"--input", o.input_tape, false},
+                               {"--poll-tape", o.poll_tape, false}},
+                              &error))
+        return fail(error);
     if (!o.input_tape.empty() && !load_button_tape(o.input_tape.c_str(), &run.tape, &error)) return fail(error);
     if (!o.poll_tape.empty() && !load_poll_tape(o.poll_tape.c_str(), &run.polls, &error)) return fail(error);
+    if (o.frames == 0) o.frames = (run.tape.entries.empty() ? 0 : run.tape.entries.back().frame) + TAPE_TAIL_FRAMES;
     if (!frame_dump_check(o.dump, &error)) return fail(error);
-    if (!o.trace.empty() && !part_file_open(&run.trace, o.trace, "w", &error)) return fail(error);
+    if (!o.trace.empty() && !trace_open(&run.trace, o.trace, &error)) return fail(error);
 
     headless_start();
     headless_set_observer(observe, &run);

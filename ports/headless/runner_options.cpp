@@ -5,15 +5,16 @@
 #include "ports/common/count_arg.h"
 
 const char RUNNER_USAGE[] =
-    "usage: burrowrotor-headless --frames N [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
+    "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
     "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
     "\n"
     "Runs the game without a display until N frames have been shown.\n"
-    "  --frames N        number of frames to show (1 or more)\n"
+    "  --frames N        number of frames to show (1 or more); with --input the default\n"
+    "                    is the tape's last frame and ten seconds (600 frames) more\n"
     "  --input TAPE      button tape: lines '<frame> <buttons>', buttons '-', UP,LEFT,DOWN,RIGHT,ACTION or 0x...\n"
     "  --poll-tape FILE  binary tape: one 4-byte little-endian button word per poll\n"
     "  --trace FILE      one JSON line per shown frame: hash and the screen's state\n"
-    "  --png DIR         write shown frames as DIR/frame-000123.png\n"
+    "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
     "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
     "  --from F          first frame to write (default 1)\n"
     "  --every K         write every K-th frame from F on (default 1)\n";
@@ -76,8 +77,8 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
             *slot = value;
         }
     }
-    if (!have_frames) {
-        *error = "--frames N is required (see --help)";
+    if (!have_frames && o->input_tape.empty()) {
+        *error = "--frames N is required without --input (see --help)";
         return false;
     }
     if (!o->input_tape.empty() && !o->poll_tape.empty()) {

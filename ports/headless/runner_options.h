@@ -6,13 +6,17 @@
 #include "ports/common/frame_files.h"
 
 struct RunnerOptions {
-    std::uint64_t frames = 0;
+    std::uint64_t frames = 0;  // 0: until the --input tape's last frame and TAPE_TAIL_FRAMES more
     std::string input_tape;  // --input: button tape, per frame
     std::string poll_tape;   // --poll-tape: binary words, per poll
     std::string trace;
     FrameDump dump;
     bool help = false;
 };
+
+// Ten seconds of play after a tape's last line: long enough to see how a
+// game that was running when the recording ended goes on.
+constexpr std::uint64_t TAPE_TAIL_FRAMES = 600;
 
 extern const char RUNNER_USAGE[];
 
