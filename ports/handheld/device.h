@@ -14,9 +14,9 @@ extern volatile std::uint16_t* g_regs;  // the register block; nullptr when it c
 
 // Opens the devices and maps the register block and both display buffers into
 // g_regs and g_frame, attempting every step even after a failure. Writes one
-// line to stderr for each display buffer that cannot be mapped (buffer 0's
-// first), and when the register block or a buffer is missing one more line
-// naming the devices and the reasons, then returns false: the caller must stop
-// without drawing or touching a register. A missing button device only means
-// that no button is ever seen. Prints nothing when everything is there.
+// line to stderr, with the reason, for each mapping that fails (the register
+// block, then buffer 0, then buffer 1) and nothing else, then returns false:
+// the caller must stop without drawing or touching a register. A missing
+// button device only means that no button is ever seen. Prints nothing when
+// everything is there.
 bool device_start_up();

@@ -20,16 +20,19 @@ volatile std::uint16_t* g_regs = nullptr;
 namespace {
 
 const char* const FB_PATH[2] = {"/dev/fb0", "/dev/fb1"};
-const char* const FB_MAP_FAILED[2] = {
-    "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n",
-    "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n",
-};
 
-// Why one device could not be mapped, for the closing line.
+// Why a device could not be mapped.
 struct MapFailure {
-    const char* path;
     char reason[112];
 };
+
+// One line on stderr for a mapping that failed, written with a single fwrite:
+// "burrowrotor: cannot map display buffer 1 (/dev/fb1): No such file or directory".
+void report(const char* what, const char* path, const MapFailure& failure) {
+    char line[256];
+    const int length = std::snprintf(line, sizeof line, "burrowrotor: cannot map %s (%s): %s\n", what, path, failure.reason);
+    std::fwrite(line, 1, static_cast<std::size_t>(length), stderr);
+}
 
 struct OpenedDevice {
     int fd;
@@ -48,9 +51,7 @@ OpenedDevice open_device(const char* path, int flags) {
 // mapping are not there, and the first touch would kill the program with
 // SIGBUS. A real device refuses a range it does not have, so for devices
 // mmap's own answer stands.
-void* map_device(const char* path, OpenedDevice device, std::uint32_t length, off_t offset, int protection,
-                 MapFailure* failure) {
-    failure->path = path;
+void* map_device(OpenedDevice device, std::uint32_t length, off_t offset, int protection, MapFailure* failure) {
     struct stat info {};
     const off_t end = offset + static_cast<off_t>(length);
     if (device.fd >= 0 && fstat(device.fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < end) {
@@ -76,33 +77,27 @@ bool device_start_up() {
     g_fb_fd[0] = fb[0].fd;
     g_fb_fd[1] = fb[1].fd;
 
-    MapFailure failures[3];
-    int failed = 0;
-    void* regs = map_device("/dev/mem", mem, REGS_MAP_LENGTH, static_cast<off_t>(REGS_PHYS_BASE),
-                            PROT_READ | PROT_WRITE, &failures[failed]);
-    if (regs == nullptr) ++failed;
+    // Every mapping is attempted, and each one that fails says so on a line
+    // of its own: the registers first, then buffer 0, then buffer 1.
+    MapFailure failure{};
+    bool failed = false;
+    void* regs = map_device(mem, REGS_MAP_LENGTH, static_cast<off_t>(REGS_PHYS_BASE), PROT_READ | PROT_WRITE, &failure);
+    if (regs == nullptr) {
+        report("the display registers", "/dev/mem", failure);
+        failed = true;
+    }
     void* buffers[2] = {nullptr, nullptr};
     for (int i = 0; i < 2; ++i) {
         // Drawing reads pixels back (the collision test), so the buffers must
         // be readable as well as writable.
-        buffers[i] = map_device(FB_PATH[i], fb[i], SURFACE_BYTES, 0, PROT_READ | PROT_WRITE, &failures[failed]);
+        buffers[i] = map_device(fb[i], SURFACE_BYTES, 0, PROT_READ | PROT_WRITE, &failure);
         if (buffers[i] != nullptr) continue;
-        ++failed;
-        std::fwrite(FB_MAP_FAILED[i], 1, std::strlen(FB_MAP_FAILED[i]), stderr);
+        report(i == 0 ? "display buffer 0" : "display buffer 1", FB_PATH[i], failure);
+        failed = true;
     }
-
-    if (failed != 0) {
-        // Going on would mean drawing into, or waiting on, memory that is not
-        // there: say what is missing and let the caller stop.
-        char line[512];
-        int length = std::snprintf(line, sizeof line, "burrowrotor: cannot run:");
-        for (int i = 0; i < failed; ++i)
-            length += std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), "%s %s: %s",
-                                    i == 0 ? "" : ";", failures[i].path, failures[i].reason);
-        length += std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), "\n");
-        std::fwrite(line, 1, static_cast<std::size_t>(length), stderr);
-        return false;
-    }
+    // Going on would mean drawing into, or waiting on, memory that is not
+    // there: the caller stops.
+    if (failed) return false;
 
     g_regs = static_cast<volatile std::uint16_t*>(regs);
     g_frame[0] = static_cast<FrameSurface*>(buffers[0]);

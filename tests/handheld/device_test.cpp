@@ -24,33 +24,26 @@ struct StartFailure {
     const char* stderr_text;
 };
 
-const char B0[] = "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n";
-const char B1[] = "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n";
-#define NOENT "No such file or directory"
-#define SHORT_FB "too short to map (76800 bytes, the mapping ends at 153600)"
-#define SHORT_MEM "too short to map (3221258240 bytes, the mapping ends at 3221291008)"
+#define B0 "burrowrotor: cannot map display buffer 0 (/dev/fb0): "
+#define B1 "burrowrotor: cannot map display buffer 1 (/dev/fb1): "
+#define REGS "burrowrotor: cannot map the display registers (/dev/mem): "
+#define NOENT "No such file or directory\n"
+#define SHORT_FB "too short to map (76800 bytes, the mapping ends at 153600)\n"
+#define SHORT_MEM "too short to map (3221258240 bytes, the mapping ends at 3221291008)\n"
 
 const DeviceShape OK = DeviceShape::present, GONE = DeviceShape::missing, SHORT = DeviceShape::too_short,
                   REFUSE = DeviceShape::refuses_mapping;
 
+// One line per failed mapping, with its reason, and nothing more.
 const StartFailure START_FAILURES[] = {
-    {"mem missing", OK, GONE, OK, OK, "burrowrotor: cannot run: /dev/mem: " NOENT "\n"},
-    {"fb0 missing", OK, OK, GONE, OK, "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n"
-                                      "burrowrotor: cannot run: /dev/fb0: " NOENT "\n"},
-    {"fb1 missing", OK, OK, OK, GONE, "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n"
-                                      "burrowrotor: cannot run: /dev/fb1: " NOENT "\n"},
-    {"fb0 too short", OK, OK, SHORT, OK, "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n"
-                                         "burrowrotor: cannot run: /dev/fb0: " SHORT_FB "\n"},
-    {"fb1 refuses mapping", OK, OK, OK, REFUSE, "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n"
-                                                "burrowrotor: cannot run: /dev/fb1: No such device\n"},
-    {"register file too short", OK, SHORT, OK, OK, "burrowrotor: cannot run: /dev/mem: " SHORT_MEM "\n"},
-    {"both buffers", OK, OK, SHORT, GONE, "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n"
-                                          "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n"
-                                          "burrowrotor: cannot run: /dev/fb0: " SHORT_FB "; /dev/fb1: " NOENT "\n"},
-    {"nothing at all", GONE, GONE, GONE, GONE, "burrowrotor: cannot map display buffer 0 (/dev/fb0)\n"
-                                               "burrowrotor: cannot map display buffer 1 (/dev/fb1)\n"
-                                               "burrowrotor: cannot run: /dev/mem: " NOENT "; /dev/fb0: " NOENT
-                                               "; /dev/fb1: " NOENT "\n"},
+    {"mem missing", OK, GONE, OK, OK, REGS NOENT},
+    {"fb0 missing", OK, OK, GONE, OK, B0 NOENT},
+    {"fb1 missing", OK, OK, OK, GONE, B1 NOENT},
+    {"fb0 too short", OK, OK, SHORT, OK, B0 SHORT_FB},
+    {"fb1 refuses mapping", OK, OK, OK, REFUSE, B1 "No such device\n"},
+    {"register file too short", OK, SHORT, OK, OK, REGS SHORT_MEM},
+    {"both buffers", OK, OK, SHORT, GONE, B0 SHORT_FB B1 NOENT},
+    {"nothing at all", GONE, GONE, GONE, GONE, REGS NOENT B0 NOENT B1 NOENT},
 };
 
 void expect_start_failures(const char* binary) {

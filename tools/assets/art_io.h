@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ports/common/outputs.h"
+
 using Pixel = std::uint16_t;
 
 // Every line of a text file, without line ends. Exits with a message if the
@@ -25,6 +27,10 @@ struct ArrayOut {
 // `origin` names the source and the tool in the header comment.
 void write_data_file(const std::string& path, const std::string& origin,
                      const std::vector<ArrayOut>& arrays);
+
+// Exits with status 2 and "TOOL: OUT.cpp and FONT.txt name the same file
+// (PATH)" when an output is one of the inputs, before anything is written.
+void refuse_overwriting_inputs(const char* tool, const std::vector<NamedFile>& files);
 
 // Reads "0x1234" or "1234" (hex) into a pixel value.
 bool parse_hex(const std::string& text, Pixel* out);

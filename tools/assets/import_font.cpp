@@ -18,6 +18,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "art_io.h"
+#include "ports/common/part_file.h"
+
 namespace {
 
 using Cell = std::array<std::array<bool, 8>, 16>;
@@ -176,14 +179,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: import_font BOLD.pcf.gz REGULAR.pcf.gz OUT.txt\n");
         return 2;
     }
+    refuse_overwriting_inputs("import_font", {{"OUT.txt", argv[3], true}, {"BOLD.pcf.gz", argv[1], false},
+                                              {"REGULAR.pcf.gz", argv[2], false}});
     FT_Library lib;
     FT_Face bold, regular;
     if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &bold) || FT_New_Face(lib, argv[2], 0, &regular)) {
         std::fprintf(stderr, "import_font: cannot open the fonts\n");
         return 1;
     }
-    std::FILE* out = std::fopen(argv[3], "wb");
-    if (!out) return 1;
+    PartFile file;
+    std::string error;
+    if (!part_file_open(&file, argv[3], "wb", &error)) {
+        std::fprintf(stderr, "import_font: %s\n", error.c_str());
+        return 1;
+    }
+    std::FILE* out = file.file;
     std::fprintf(out,
                  "# Burrowrotor font: 256 cells of 8 x 16 pixels, '#' ink, '.' background.\n"
                  "# Each cell is a line \"cell CODE ...\" (decimal code, the rest a note) and 16 rows.\n"
@@ -217,6 +227,7 @@ int main(int argc, char** argv) {
             std::fputc('\n', out);
         }
     }
-    std::fclose(out);
-    return 0;
+    if (part_file_close(&file, true, &error)) return 0;
+    std::fprintf(stderr, "import_font: %s\n", error.c_str());
+    return 1;
 }

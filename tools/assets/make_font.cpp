@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_font FONT.txt OUT.cpp\n");
         return 2;
     }
+    refuse_overwriting_inputs("make_font", {{"OUT.cpp", argv[2], true}, {"FONT.txt", argv[1], false}});
     const std::string path = argv[1];
     std::vector<std::string> lines = read_lines(path);
     std::vector<Pixel> sheet(256 * 128, 0xFFFE);

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_picture SOURCE.txt OUT.cpp\n");
         return 2;
     }
+    refuse_overwriting_inputs("make_picture", {{"OUT.cpp", argv[2], true}, {"SOURCE.txt", argv[1], false}});
     const std::string path = argv[1];
     std::vector<std::string> lines = read_lines(path);
     std::map<char, Pixel> legend;

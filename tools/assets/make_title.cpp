@@ -165,6 +165,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_title FONT.ttf OUT.cpp\n");
         return 2;
     }
+    refuse_overwriting_inputs("make_title", {{"OUT.cpp", argv[2], true}, {"FONT.ttf", argv[1], false}});
     FT_Library lib;
     FT_Face face;
     if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face)) {

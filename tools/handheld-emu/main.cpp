@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
+#include "ports/common/outputs.h"
+#include "ports/common/part_file.h"
 #include "tools/handheld-emu/emulator.h"
 
 namespace {
@@ -63,22 +67,34 @@ bool read_file(const char* path, std::vector<unsigned char>* bytes) {
     return ok;
 }
 
-bool write_trace(const char* path, const EmulatorResult& result) {
-    std::FILE* f = std::fopen(path, "w");
-    if (f == nullptr) return false;
+bool write_trace(const std::string& path, const EmulatorResult& result, std::string* error) {
+    PartFile out;
+    if (!make_parent_folder(path, error) || !part_file_open(&out, path, "w", error)) return false;
     std::uint64_t n = 0;
     for (const ShownFrame& frame : result.frames)
-        std::fprintf(f, "{\"frame\":%llu,\"buffer\":%d,\"address\":\"0x%08X\",\"refresh\":%llu,\"hash\":\"%016llx\"}\n",
+        std::fprintf(out.file, "{\"frame\":%llu,\"buffer\":%d,\"address\":\"0x%08X\",\"refresh\":%llu,\"hash\":\"%016llx\"}\n",
                      static_cast<unsigned long long>(++n), frame.buffer, frame.address,
                      static_cast<unsigned long long>(frame.refresh), static_cast<unsigned long long>(frame.hash));
-    return std::fclose(f) == 0;
+    return part_file_close(&out, true, error);
+}
+
+// The trace must not land on the tape or on a file of the command (the
+// binary itself, or the ARM binary that qemu-arm is given).
+bool trace_spares_inputs(const std::string& trace, const char* tape, const EmulatorConfig& config, std::string* error) {
+    std::vector<NamedFile> files = {{"--trace", trace, true}, {"--tape", tape != nullptr ? tape : "", false}};
+    for (const std::string& word : config.command) {
+        struct stat info {};
+        if (stat(word.c_str(), &info) == 0 && S_ISREG(info.st_mode)) files.push_back({"COMMAND", word, false});
+    }
+    return outputs_spare_inputs(files, error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     EmulatorConfig config;
-    const char* trace = nullptr;
+    std::string trace;
+    const char* tape = nullptr;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -96,6 +112,7 @@ int main(int argc, char** argv) {
         double number = 0;
         HandheldDevice device = DEVICE_GPIO;
         if (arg == "--tape") {
+            tape = value;
             if (!read_file(value, &config.tape)) return usage_error(std::string(value) + ": " + std::strerror(errno));
         } else if (arg == "--frames" || arg == "--every") {
             if (!parse_number(value, &number) || number != static_cast<double>(static_cast<std::uint64_t>(number)))
@@ -120,13 +137,19 @@ int main(int argc, char** argv) {
     }
     for (; i < argc; ++i) config.command.push_back(argv[i]);
     if (config.command.empty()) return usage_error("no binary to run");
+    std::string error;
+    if (!trace_spares_inputs(trace, tape, config, &error) ||
+        (!config.png_dir.empty() && !make_folder(config.png_dir, &error))) {
+        std::fprintf(stderr, "burrowrotor-handheld-emu: %s\n", error.c_str());
+        return 2;
+    }
 
     const EmulatorResult result = run_emulated_handheld(config);
     std::fwrite(result.binary_stdout.data(), 1, result.binary_stdout.size(), stdout);
     std::fflush(stdout);
     std::fwrite(result.binary_stderr.data(), 1, result.binary_stderr.size(), stderr);
-    if (trace != nullptr && !write_trace(trace, result)) {
-        std::fprintf(stderr, "burrowrotor-handheld-emu: %s: %s\n", trace, std::strerror(errno));
+    if (!trace.empty() && !write_trace(trace, result, &error)) {
+        std::fprintf(stderr, "burrowrotor-handheld-emu: %s\n", error.c_str());
         return 2;
     }
     std::fprintf(stderr, "burrowrotor-handheld-emu: %s: %llu frames in %llu refreshes (%llu without a flip)",
