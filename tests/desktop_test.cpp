@@ -225,17 +225,3 @@ TEST(DesktopSession, RecordingReplaysTheWordOfEveryPoll) {
     ASSERT_TRUE(session_close(false, &error)) << error;
     std::remove(replay.record.c_str());
 }
-
-TEST(DesktopSession, UnusableFilesAreReportedAtStart) {
-    DesktopOptions o;
-    o.replay = std::string(BURROW_TEST_OUT) + "/no-such-dir/x.tape";
-    std::string error;
-    EXPECT_FALSE(session_open(o, &error));
-    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
-
-    DesktopOptions png;
-    png.dump.png_dir = std::string(BURROW_TEST_OUT) + "/no-such-dir";
-    error.clear();
-    EXPECT_FALSE(session_open(png, &error));
-    EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
-}
