@@ -2,8 +2,8 @@
 # `make test`; everything else here is a step of those or a developer tool.
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
-# Looked up when a tree is configured, after the packages are installed.
-GENERATOR   = $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# Looked up by the shell when a tree is configured, after the packages are installed.
+GENERATOR  := $$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 # `make play` builds in a tree of its own with only the player's programs.
 PLAY_BUILD ?= build-play
 
@@ -13,11 +13,12 @@ PLAY_BUILD ?= build-play
 # leaves out the tests that check something other than our C++ code running:
 # regenerating the assets, the browser bundle and page, the ARM build and the
 # ARM binary under qemu, the SDL2 handheld port (none of that code is
-# instrumented), and anything labelled nosan.
+# instrumented), the examples of the docs (they build the ARM binary too),
+# and anything labelled nosan.
 SAN_BUILD  ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 SAN_ENV    := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e' -FS handheld_arm
+SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e|doc_examples' -FS handheld_arm
 # The desktop game under Xvfb runs once more with the sanitizers but without
 # the leak check: the X, GL and D-Bus libraries below SDL keep allocations
 # until exit (some from driver modules unloaded by then, which no
@@ -34,7 +35,7 @@ deps:
 deps-play:
 	@tools/deps.sh play
 
-$(BUILD)/CMakeCache.txt: | deps
+$(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 configure: deps $(BUILD)/CMakeCache.txt
@@ -44,7 +45,8 @@ build: configure
 
 # Installs only the game's packages, builds only burrowrotor and
 # burrowrotor-headless, and starts the game.
-$(PLAY_BUILD)/CMakeCache.txt: | deps-play
+$(PLAY_BUILD)/CMakeCache.txt:
+	@tools/deps.sh play
 	cmake -S . -B $(PLAY_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_PLAYER_ONLY=ON
 
 play: deps-play $(PLAY_BUILD)/CMakeCache.txt
@@ -77,10 +79,10 @@ package: $(BUILD)/CMakeCache.txt
 clean:
 	rm -rf $(BUILD) $(PLAY_BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PORT_DIR) $(PORT_DIR).zip
 
-$(SAN_BUILD)/CMakeCache.txt: | deps
+$(SAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBURROW_SANITIZE=ON
 
-$(FUZZ_BUILD)/CMakeCache.txt: | deps
+$(FUZZ_BUILD)/CMakeCache.txt:
 	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Each fuzz target for FUZZ_RUNS executions (the figures in docs/reliability.md).
@@ -139,7 +141,7 @@ serve: web
 # it under qemu-arm.
 ARM_BUILD ?= build-arm
 
-$(ARM_BUILD)/CMakeCache.txt: | deps
+$(ARM_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(ARM_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake \
 		-DBURROW_GAME_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -169,7 +171,7 @@ goldens: build
 # instruction counts of the heaviest frames into bench/results.md.
 BENCH_BUILD ?= build-bench
 
-$(BENCH_BUILD)/CMakeCache.txt: | deps
+$(BENCH_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BENCH_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 bench: deps $(BENCH_BUILD)/CMakeCache.txt

@@ -25,7 +25,7 @@ test=(
   # compilers, and zip for the port folder's zip
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip
   xvfb xdotool x11-apps imagemagick
-  clang valgrind
+  clang valgrind file
   emscripten chromium
   python3 util-linux
   # make install and make package, checked by the tests (install_test.sh)

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs the examples of README.md and docs/*.md as a new user would after the
+# README's two commands: every ```sh block, line by line in a bash -e shell, in
+# a scratch folder that looks like a fresh clone with build/ built. Lines that
+# start with `make` or `cd build && ctest` are not run: they are the build and
+# the test suite themselves, which `make test` runs. The desktop game runs
+# without a display (SDL's offscreen driver) and gets Ctrl-C after 3 s, as if
+# the player pressed Esc.
+#   examples_test.sh SOURCE_DIR BUILD_DIR SCRATCH
+set -u
+src=$1 build=$2 scratch=$3
+rm -rf "$scratch" && mkdir -p "$scratch/build" || exit 1
+for f in "$src"/* "$src"/.[!.]*; do
+  case $(basename "$f") in build*|web) ;; *) ln -s "$f" "$scratch/$(basename "$f")" ;; esac
+done
+for f in "$build"/*; do ln -s "$f" "$scratch/build/$(basename "$f")"; done
+rm "$scratch/build/burrowrotor"
+printf '#!/bin/sh\nSDL_VIDEODRIVER=offscreen exec timeout --preserve-status -s INT 3 %q "$@"\n' \
+  "$build/burrowrotor" > "$scratch/build/burrowrotor"
+chmod +x "$scratch/build/burrowrotor"
+
+failed=0 skipped=0
+for doc in "$src"/README.md "$src"/docs/*.md; do
+  # Each block becomes one script, run from the scratch folder.
+  name=${doc#"$src"/} name=${name//\//_}
+  awk -v prefix="$scratch/block-$name" '
+    /^```sh$/ { inside = 1; file = sprintf("%s-%02d.sh", prefix, ++n); next }
+    /^```/ { inside = 0; next }
+    inside && ($0 ~ /^make / || $0 ~ /^cd build && ctest/) { print "# not run: " $0 > file; next }
+    inside { print > file }' "$doc"
+done
+for block in "$scratch"/block-*.sh; do
+  [ -e "$block" ] || continue
+  (cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY bash -e "$block") > "$block.out" 2>&1
+  status=$?
+  if [ $status -eq 77 ]; then
+    echo "SKIP $(basename "$block"): a command needs what this machine lacks"; skipped=1
+  elif [ $status -ne 0 ]; then
+    echo "FAIL $(basename "$block") (status $status):"; sed 's/^/    /' "$block"; tail -n 5 "$block.out"; failed=1
+  else
+    echo "ok   $(basename "$block")"
+  fi
+done
+[ $failed -eq 0 ] || exit 1
+[ $skipped -eq 0 ] || exit 77
