@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (options.help) return 0;
-    if (options.frames < 1 || options.frames > MAX_COUNT) fail("accepted a frame count out of range", std::to_string(options.frames));
+    // No --frames is accepted only with a tape, which then sets the length.
+    if ((options.frames < 1 && options.input_tape.empty()) || options.frames > MAX_COUNT) fail("accepted a frame count out of range", std::to_string(options.frames));
     if (options.dump.from < 1 || options.dump.every < 1) fail("accepted --from or --every below 1", "");
     if (!options.input_tape.empty() && !options.poll_tape.empty()) fail("accepted both tapes", "");
     return 0;
