@@ -97,6 +97,7 @@ void run_desktop(const DesktopOptions& options) {
     }
     if (SDL_Init(0) != 0 || !video_open(options.scale, options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();
+        if (error.empty()) error = "SDL gave no reason";
         finish(1, "cannot open a window: " + error);
     }
     input_start();

@@ -7,9 +7,11 @@
 // Transparent pixels show as a dark checkerboard: the game draws everything
 // over a black screen.
 #include "assets/assets.h"
+#include "ports/common/part_file.h"
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -60,15 +62,22 @@ void draw_cell(Canvas* c, int code, int ox, int oy, int scale, unsigned ink, uns
         }
 }
 
-bool write_png(const Canvas& c, const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+// libpng's own messages stay silent: the failure is reported once, naming the file.
+void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_quiet_warning(png_structp, png_const_charp) {}
+
+// Written under PATH.part and renamed when complete; false with "PATH: reason".
+bool write_png(const Canvas& c, const std::string& path, std::string* error) {
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
+    std::FILE* f = out.file;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
     png_infop info = png_create_info_struct(png);
+    errno = 0;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
+        *error = part_file_reason(path, errno);
+        return part_file_close(&out, false, error);
     }
     png_init_io(png, f);
     png_set_IHDR(png, info, static_cast<png_uint_32>(c.width), static_cast<png_uint_32>(c.height), 8, PNG_COLOR_TYPE_RGB,
@@ -78,7 +87,7 @@ bool write_png(const Canvas& c, const std::string& path) {
         png_write_row(png, &c.rgb[static_cast<std::size_t>(y * c.width * 3)]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    return part_file_close(&out, true, error);
 }
 
 Canvas picture(const Rgb565* image, int w, int h) {
@@ -110,13 +119,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    bool ok = write_png(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png") &&
-              write_png(picture(g_coin_image, COIN_SIZE, COIN_SIZE), dir + "/coin.png") &&
-              write_png(picture(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_a.png") &&
-              write_png(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png") &&
-              write_png(font_chart(), dir + "/font.png");
+    std::string error;
+    bool ok = write_png(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png", &error) &&
+              write_png(picture(g_coin_image, COIN_SIZE, COIN_SIZE), dir + "/coin.png", &error) &&
+              write_png(picture(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_a.png", &error) &&
+              write_png(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png", &error) &&
+              write_png(font_chart(), dir + "/font.png", &error);
     if (!ok) {
-        std::fprintf(stderr, "asset_preview: cannot write the PNG files in %s\n", dir.c_str());
+        std::fprintf(stderr, "asset_preview: %s\n", error.c_str());
         return 1;
     }
     return 0;
