@@ -2,8 +2,9 @@
 # Runs the examples of README.md and docs/*.md as a new user would after the
 # README's two commands: every ```sh block, line by line in a bash -e shell, in
 # a scratch folder that looks like a fresh clone with build/ built. Lines that
-# start with `make` or `cd build && ctest` are not run: they are the build and
-# the test suite themselves, which `make test` runs. The desktop game runs
+# start with `make`, `sudo` or `cd build && ctest` are not run: they are the
+# build, the test suite and installing on this machine, which `make test` and
+# the install test cover. The desktop game runs
 # without a display (SDL's offscreen driver) and gets Ctrl-C after 3 s, as if
 # the player pressed Esc.
 #   examples_test.sh SOURCE_DIR BUILD_DIR SCRATCH
@@ -26,7 +27,7 @@ for doc in "$src"/README.md "$src"/docs/*.md; do
   awk -v prefix="$scratch/block-$name" '
     /^```sh$/ { inside = 1; file = sprintf("%s-%02d.sh", prefix, ++n); next }
     /^```/ { inside = 0; next }
-    inside && ($0 ~ /^make / || $0 ~ /^cd build && ctest/) { print "# not run: " $0 > file; next }
+    inside && ($0 ~ /^(make|sudo) / || $0 ~ /^cd build && ctest/) { print "# not run: " $0 > file; next }
     inside { print > file }' "$doc"
 done
 for block in "$scratch"/block-*.sh; do
