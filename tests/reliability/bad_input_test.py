@@ -12,12 +12,19 @@ import sys
 import tempfile
 import time
 
+# Mounts a small tmpfs on $1 (full when FILL=1), runs the program and then
+# complains on stderr about any file on it that is not a complete frame: a
+# cut-short PNG or raw frame, a ".part" file, a trace after a failed run.
 DISK = r"""mount -t tmpfs -o size=200k burrow-disk "$1" || exit 77
 d=$1; shift
 [ "$FILL" = 1 ] && cat /dev/zero > "$d/fill" 2>/dev/null
 "$@"; s=$?
-for f in "$d"/*; do [ "${f%.png}" != "$f" ] && ! tail -c 8 "$f" | od -An -tx1 | tr -d ' \n' | grep -q '^49454e44ae426082$' && echo "cut short: $f" >&2
-  [ "${f%.part}" != "$f" ] && echo "left behind: $f" >&2; done
+for f in "$d"/*; do [ -e "$f" ] || continue; case $f in
+  */fill) ;;
+  *.png) tail -c 8 "$f" | od -An -tx1 | tr -d ' \n' | grep -q '^49454e44ae426082$' || echo "cut short: $f" ;;
+  *.raw) [ "$(stat -c %s "$f")" = 153600 ] || echo "cut short: $f" ;;
+  *) echo "left behind: $f" ;;
+esac >&2; done
 umount "$d"; exit $s"""
 
 
@@ -32,21 +39,21 @@ class Case:
     def path(self, name):
         return os.path.join(self.folder, name) if name else self.folder
 
-    def place(self, spec):
+    def place(self, what):
         """{NAME}, {NAME=bytes}, {NAME->TARGET} (symbolic link), {NAME=>TARGET} (hard link), {:text}."""
-        if spec.startswith(":"):
-            return eval(spec[1:])
+        if what.startswith(":"):
+            return eval(what[1:])
         for sep, make in (("->", os.symlink), ("=>", os.link)):
-            if sep in spec:
-                name, target = spec.split(sep)
+            if sep in what:
+                name, target = what.split(sep)
                 make(self.path(target), self.path(name))
                 return self.path(name)
-        if "=" in spec:
-            name, expr = spec.split("=", 1)
+        if "=" in what:
+            name, expr = what.split("=", 1)
             with open(self.path(name), "wb") as f:
                 f.write(eval(expr))
             return self.path(name)
-        return self.path(spec)
+        return self.path(what)
 
     def token(self, text):
         text = re.sub(r"'([^']*)'", r"\1", text)
