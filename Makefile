@@ -65,9 +65,10 @@ test: build $(SAN_BUILD)/CMakeCache.txt $(FUZZ_BUILD)/CMakeCache.txt
 # AppStream metadata, the icons and the manual pages under $(PREFIX)/share,
 # all below $(DESTDIR) when it is given (staged installs, packaging).
 PREFIX ?= /usr/local
-install: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor burrowrotor-headless
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --component game
+# It uses the player's tree of `make play`, which needs only the game's packages.
+install: $(PLAY_BUILD)/CMakeCache.txt
+	cmake --build $(PLAY_BUILD) -j $(JOBS) --target burrowrotor burrowrotor-headless
+	DESTDIR="$(DESTDIR)" cmake --install $(PLAY_BUILD) --prefix "$(PREFIX)" --component game
 
 # The Debian package: $(BUILD)/burrowrotor_<version>_<arch>.deb (programs in
 # /usr/games, dependencies found by dpkg-shlibdeps).

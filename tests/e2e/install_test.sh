@@ -46,7 +46,7 @@ if [ "$mode" = layout ]; then
   need make desktop-file-validate appstreamcli man
   # Through the Makefile, as a person or a packaging script runs it.
   unset MAKEFLAGS MFLAGS MAKELEVEL
-  make -s -C "$src" install BUILD="$build" DESTDIR="$tmp/root" >"$tmp/install.log" 2>&1 ||
+  make -s -C "$src" install PLAY_BUILD="$build" DESTDIR="$tmp/root" >"$tmp/install.log" 2>&1 ||
     fail "make install failed: $(tail -5 "$tmp/install.log")"
   root=$tmp/root
   share=$root/usr/local/share
