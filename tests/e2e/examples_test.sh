@@ -4,9 +4,8 @@
 # a scratch folder that looks like a fresh clone with build/ built. Lines that
 # start with `make`, `sudo` or `cd build && ctest` are not run: they are the
 # build, the test suite and installing on this machine, which `make test` and
-# the install test cover. The desktop game runs
-# without a display (SDL's offscreen driver) and gets Ctrl-C after 3 s, as if
-# the player pressed Esc.
+# the install test cover. The desktop game runs without a display (SDL's
+# offscreen driver) and quits after 120 frames, as if the player pressed Esc.
 #   examples_test.sh SOURCE_DIR BUILD_DIR SCRATCH
 set -u
 src=$1 build=$2 scratch=$3
@@ -16,7 +15,7 @@ for f in "$src"/* "$src"/.[!.]*; do
 done
 for f in "$build"/*; do ln -s "$f" "$scratch/build/$(basename "$f")"; done
 rm "$scratch/build/burrowrotor"
-printf '#!/bin/sh\nSDL_VIDEODRIVER=offscreen exec timeout --preserve-status -s INT 3 %q "$@"\n' \
+printf '#!/bin/sh\nSDL_VIDEODRIVER=offscreen exec timeout 120 %q "$@" --frames 120\n' \
   "$build/burrowrotor" > "$scratch/build/burrowrotor"
 chmod +x "$scratch/build/burrowrotor"
 

@@ -95,6 +95,11 @@ def run(case, programs, disk):
         argv = ["unshare", "-m", "sh", "-c", DISK, "sh", disk] + argv
     p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     if "kill" in case.mods:
+        # Killed once it is recording (its temporary file is there), and a second later.
+        for _ in range(300):
+            if any(os.path.exists(a + ".part") for a in case.args) or p.poll() is not None:
+                break
+            time.sleep(0.1)
         time.sleep(1)
         p.send_signal(signal.SIGKILL)
     err = p.communicate(timeout=300)[1]
