@@ -1,18 +1,29 @@
 #include "game/tunnel.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "gfx/line.h"
 
+namespace {
+
+// A coordinate summed in 64 bits, held within one pixel of the screen
+// (-1 .. limit): a fill draws the same pixels with it as with the value it
+// stands for, and it fits fill_rows.
+std::int32_t near_screen(std::int64_t v, std::int64_t limit) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -1, limit));
+}
+
+}  // namespace
+
 void draw_tunnel_column(std::int32_t x, std::int32_t top, std::int32_t gap, FrameSurface* surface) {
     // The right edge comes from the x passed in, before the left edge is
-    // clamped; it may be 320 and the bottom wall runs on to row 319: the
-    // clipped store drops whatever lies off the screen.
-    std::int64_t right = static_cast<std::int64_t>(x) + 9;
-    if (right > SCREEN_WIDTH - 1) right = SCREEN_WIDTH;
-    const std::int64_t left = x < 0 ? 0 : x;
-    fill_rows_wide(left, 0, right, static_cast<std::int64_t>(top) - 1, COLOR_WALL, surface);
-    fill_rows_wide(left, static_cast<std::int64_t>(top) + gap + 1, right, 319, COLOR_WALL, surface);
+    // clamped; it is 320 at most, and the bottom wall runs on to row 319:
+    // only what lies on the screen is drawn.
+    const std::int32_t right = near_screen(std::int64_t{x} + 9, SCREEN_WIDTH);
+    const std::int32_t left = near_screen(std::max(x, 0), SCREEN_WIDTH);
+    fill_rows(left, 0, right, near_screen(std::int64_t{top} - 1, SCREEN_HEIGHT), COLOR_WALL, surface);
+    fill_rows(left, near_screen(std::int64_t{top} + gap + 1, SCREEN_HEIGHT), right, 319, COLOR_WALL, surface);
 }
 
 void reset_tunnel(TunnelState* state) {

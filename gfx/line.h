@@ -1,5 +1,7 @@
-// Lines, filled rows and the menu's red band. Every pixel goes through the
-// 16-bit clipped store, so end points may lie anywhere.
+// Lines, filled rows and the menu's red band. Each draws exactly the part of
+// its shape that lies on the screen: end points may lie anywhere in the 32-bit
+// range, a shape far off the screen never comes back onto it, and no call
+// costs more than the screen it can reach.
 #pragma once
 #include <cstdint>
 
@@ -18,10 +20,3 @@ void fill_rows(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y
 // The 16-shade red band under the selected menu row, upper edge at row y; its
 // left half sits one row higher than its right half.
 void draw_gradient_bar(std::int32_t y, FrameSurface* surface);
-
-// The same line with 64-bit end points, so that callers adding offsets to
-// 32-bit values never overflow.
-void draw_line_wide(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
-                    FrameSurface* surface);
-void fill_rows_wide(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
-                    FrameSurface* surface);

@@ -1,7 +1,5 @@
-// The pixel store keeps only the low 16 bits of a coordinate, so a long run of
-// coordinates comes back onto the screen once every 65536 steps. These helpers
-// find, once per call, the steps of a run that land on the screen, so that the
-// drawing routines never test pixels that cannot show.
+// Storing one colour over a block of screen pixels, the inner loop of the
+// tunnel walls, the block and the menu band.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -19,64 +17,27 @@
 
 namespace gfx_detail {
 
-constexpr std::int64_t WRAP = 65536;
-
-// The 16-bit screen coordinate that the pixel store sees for a wide value.
-inline std::int64_t wrap16(std::int64_t v) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(v) & 0xFFFFu);
-}
-
-// Calls visit(first, last) for each maximal range of k in [0, count) for which
-// the low 16 bits of base + step * k (step +1 or -1) lie in 0 .. limit - 1,
-// in increasing k. limit is at most 320; count may be anything up to 2^34.
-template <typename Visit>
-void for_each_window(std::int64_t base, int step, std::int64_t count, std::int64_t limit, Visit visit) {
-    if (count <= 0) return;
-    const std::int64_t u0 = wrap16(base);
-    std::int64_t start;
-    if (u0 < limit) {
-        const std::int64_t first_len = step > 0 ? limit - u0 : u0 + 1;
-        visit(std::int64_t{0}, (first_len < count ? first_len : count) - 1);
-        start = step > 0 ? WRAP - u0 : u0 - limit + 1 + WRAP;
-    } else {
-        start = step > 0 ? WRAP - u0 : u0 - limit + 1;
-    }
-    for (; start < count; start += WRAP) {
-        const std::int64_t last = start + limit - 1;
-        visit(start, last < count ? last : count - 1);
-    }
-}
-
-// True when some value in lo .. hi (hi - lo < 65536) has its low 16 bits in
-// 0 .. limit - 1.
-inline bool range_hits_screen(std::int64_t lo, std::int64_t hi, std::int64_t limit) {
-    const std::int64_t u = wrap16(lo);
-    return u < limit || u + (hi - lo) >= WRAP;
-}
-
 // Stores one colour into the same segment of `width` pixels on `rows`
-// consecutive rows from `first` down: the same pixels as a loop of single
-// stores. The portable loop stores single pixels up to an 8-byte boundary and
+// consecutive rows from `first` down; the caller has clipped the block to the
+// screen. The portable loop stores single pixels up to an 8-byte boundary and
 // then four pixels per aligned 64-bit store (the ARM9 has no unaligned
 // stores); a row is 640 bytes, so every row's segment starts at the same
 // alignment and the split is made once.
 inline void fill_block(Rgb565* first, std::int64_t rows, std::int64_t width, Rgb565 colour) {
     if (rows <= 0 || width <= 0) return;
 #ifdef BURROW_GFX_SSE2
-    if (width >= 8 && width <= 16) {
-        // A tunnel column or the block: two stores a row, the second one
-        // overlapping the first; the overlap gets the same colour twice.
-        const __m128i eight = _mm_set1_epi16(static_cast<short>(colour));
-        for (Rgb565* row = first; rows > 0; --rows, row += SCREEN_WIDTH) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row), eight);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + width - 8), eight);
-        }
-        return;
-    }
     if (width >= 8) {
         // Eight pixels per store, the last store overlapping the one before
-        // it: the overlap is written twice with the same colour.
+        // it: the overlap is written twice with the same colour. A tunnel
+        // column or the block takes two stores a row.
         const __m128i eight = _mm_set1_epi16(static_cast<short>(colour));
+        if (width <= 16) {
+            for (Rgb565* row = first; rows > 0; --rows, row += SCREEN_WIDTH) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row), eight);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + width - 8), eight);
+            }
+            return;
+        }
         for (Rgb565* row = first; rows > 0; --rows, row += SCREEN_WIDTH) {
             for (std::int64_t i = 0; i + 8 < width; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), eight);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(row + width - 8), eight);

@@ -1,12 +1,10 @@
 #include "gfx/sprite.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "assets/assets.h"
 #include "gfx/span.h"
-
-using gfx_detail::for_each_window;
-using gfx_detail::wrap16;
 
 namespace {
 
@@ -48,29 +46,14 @@ inline unsigned ink_bits(const Rgb565* src) {
 
 void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurface* surface, Rgb565 key,
                 std::uint16_t width, std::uint16_t height) {
-    // Picture column c lands on screen column low16(x + c): find the columns
-    // and rows that reach the screen once, then copy only those.
-    struct Range {
-        std::int64_t first, last;
-    };
-    Range cols[2], rows[2];
-    int ncols = 0, nrows = 0;
-    for_each_window(x, 1, width, SCREEN_WIDTH, [&](std::int64_t a, std::int64_t b) {
-        if (ncols < 2) cols[ncols++] = {a, b};
-    });
-    if (ncols == 0) return;
-    for_each_window(y, 1, height, SCREEN_HEIGHT, [&](std::int64_t a, std::int64_t b) {
-        if (nrows < 2) rows[nrows++] = {a, b};
-    });
-    for (int ri = 0; ri < nrows; ++ri) {
-        for (std::int64_t r = rows[ri].first; r <= rows[ri].last; ++r) {
-            const Rgb565* src = image + r * width;
-            Rgb565* dst = surface->pixels + wrap16(y + r) * SCREEN_WIDTH;
-            for (int ci = 0; ci < ncols; ++ci)
-                copy_keyed(src + cols[ci].first, dst + wrap16(x + cols[ci].first), cols[ci].last - cols[ci].first + 1,
-                           key);
-        }
-    }
+    // Picture pixel (c, r) lands on (x + c, y + r), summed in full: copy only
+    // the columns and rows that lie on the screen.
+    const int c_first = std::max(0, -x), c_last = std::min(width - 1, SCREEN_WIDTH - 1 - x);
+    const int r_first = std::max(0, -y), r_last = std::min(height - 1, SCREEN_HEIGHT - 1 - y);
+    if (c_first > c_last) return;
+    for (int r = r_first; r <= r_last; ++r)
+        copy_keyed(image + static_cast<std::int64_t>(r) * width + c_first,
+                   surface->pixels + (y + r) * SCREEN_WIDTH + x + c_first, c_last - c_first + 1, key);
 }
 
 void draw_glyph(const Rgb565* sheet, std::int32_t x, std::int32_t y, Rgb565 colour, std::int32_t code,
@@ -80,19 +63,13 @@ void draw_glyph(const Rgb565* sheet, std::int32_t x, std::int32_t y, Rgb565 colo
     const int cy = (code / 32) * GLYPH_HEIGHT;
     // Columns 1-319 only: the cell's first column is the gap between letters,
     // and screen column 0 is never written by text.
-    const std::int64_t wx = x;
-    const int c_first = wx >= 1 ? 0 : static_cast<int>(wx < -GLYPH_WIDTH ? GLYPH_WIDTH : 1 - wx);
-    const int c_last = wx + GLYPH_WIDTH - 1 <= SCREEN_WIDTH - 1
-                           ? GLYPH_WIDTH - 1
-                           : static_cast<int>(wx > SCREEN_WIDTH ? -1 : SCREEN_WIDTH - 1 - wx);
-    if (c_first > c_last) return;
-    // Rows off the surface draw nothing: find the cell rows that land on it.
-    const std::int64_t wy = y;
-    const int r_first = wy >= 0 ? 0 : static_cast<int>(wy < -GLYPH_HEIGHT ? GLYPH_HEIGHT : -wy);
-    const int r_last = wy + GLYPH_HEIGHT - 1 <= SCREEN_HEIGHT - 1
-                           ? GLYPH_HEIGHT - 1
-                           : static_cast<int>(wy > SCREEN_HEIGHT ? -1 : SCREEN_HEIGHT - 1 - wy);
-    if (r_first > r_last) return;
+    const std::int64_t wx = x, wy = y;
+    const int c_first = static_cast<int>(std::clamp<std::int64_t>(1 - wx, 0, GLYPH_WIDTH));
+    const int c_last = static_cast<int>(std::clamp<std::int64_t>(SCREEN_WIDTH - 1 - wx, -1, GLYPH_WIDTH - 1));
+    // Rows off the surface draw nothing.
+    const int r_first = static_cast<int>(std::clamp<std::int64_t>(-wy, 0, GLYPH_HEIGHT));
+    const int r_last = static_cast<int>(std::clamp<std::int64_t>(SCREEN_HEIGHT - 1 - wy, -1, GLYPH_HEIGHT - 1));
+    if (c_first > c_last || r_first > r_last) return;
     const Rgb565* src = sheet + (cy + r_first) * FONT_SHEET_WIDTH + cx;
     Rgb565* row = surface->pixels + (wy + r_first) * SCREEN_WIDTH + wx;
 #ifdef BURROW_GFX_SSE2

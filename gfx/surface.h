@@ -37,8 +37,7 @@ inline bool on_surface(std::int32_t x, std::int32_t y) {
 // rather than written anywhere else.
 void put_pixel(std::int32_t x, std::int32_t y, Rgb565 colour, FrameSurface* surface);
 
-// Stores a pixel when 0 <= x <= 319 and 0 <= y <= 239; the coordinates are the
-// low 16 bits of what the caller holds, read as signed.
+// Stores a pixel when 0 <= x <= 319 and 0 <= y <= 239, otherwise nothing.
 void put_pixel_clipped(std::int16_t x, std::int16_t y, Rgb565 colour, FrameSurface* surface);
 
 // Every pixel black, in one block fill.
@@ -47,8 +46,9 @@ void clear_surface(FrameSurface* surface);
 // Reads a pixel back; off the surface it returns COLOR_OFF_SURFACE.
 Rgb565 get_pixel(std::int32_t x, std::int32_t y, const FrameSurface* surface);
 
-// The low 16 bits of a 32-bit coordinate, read as signed: what the 16-bit
-// pixel store sees when a wider value is handed to it.
+// The low 16 bits of a 32-bit coordinate, read as signed, for the 16-bit
+// corner of a picture (blit_keyed). The game's pictures stay within a few
+// hundred pixels of the screen, where this is the coordinate itself.
 inline std::int16_t low16(std::int32_t v) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) & 0xFFFFu));
 }

@@ -187,7 +187,7 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             const Rgb565 c = in.ConsumeIntegral<Rgb565>();
             std::snprintf(g_call, sizeof g_call, "put_pixel_clipped(%d, %d, 0x%04X)", x, y, c);
             put_pixel_clipped(x, y, c, surface);
-            ref::put_pixel_clipped(x, y, c, &g_model);
+            ref::plot(x, y, c, &g_model);
             return true;
         }
         case 2:
@@ -217,10 +217,8 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             std::snprintf(g_call, sizeof g_call, "draw_line%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
                           static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
                           static_cast<long long>(y1), c);
-            if (wide)
-                draw_line_wide(x0, y0, x1, y1, c, surface);
-            else
-                draw_line(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+            x0 = clamp32(x0), y0 = clamp32(y0), x1 = clamp32(x1), y1 = clamp32(y1);
+            draw_line(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
                           static_cast<std::int32_t>(x1), static_cast<std::int32_t>(y1), c, surface);
             if (std::max(span(x0, x1), span(y0, y1)) > REFERENCE_BUDGET) return false;
             ref::draw_line(x0, y0, x1, y1, c, &g_model);
@@ -239,10 +237,8 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             std::snprintf(g_call, sizeof g_call, "fill_rows%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
                           static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
                           static_cast<long long>(y1), c);
-            if (wide)
-                fill_rows_wide(x0, y0, x1, y1, c, surface);
-            else
-                fill_rows(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), static_cast<std::int32_t>(x1),
+            x0 = clamp32(x0), y0 = clamp32(y0), x1 = clamp32(x1), y1 = clamp32(y1);
+            fill_rows(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), static_cast<std::int32_t>(x1),
                           static_cast<std::int32_t>(y1), c, surface);
             if (y0 <= y1 && (span(y0, y1) > REFERENCE_BUDGET || span(x0, x1) > REFERENCE_BUDGET ||
                              span(y0, y1) * span(x0, x1) > REFERENCE_BUDGET))

@@ -6,21 +6,8 @@
 
 namespace ref {
 
-namespace {
-std::int16_t low16(std::int64_t v) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu));
-}
 void plot(std::int64_t x, std::int64_t y, Rgb565 colour, FrameSurface* surface) {
-    ref::put_pixel_clipped(low16(x), low16(y), colour, surface);
-}
-}  // namespace
-
-void put_pixel_clipped(std::int16_t x, std::int16_t y, Rgb565 colour, FrameSurface* surface) {
-    if (x < 0) return;
-    if (x > 319) return;
-    if (y < 0) return;
-    if (y > 239) return;
-    surface->pixels[y * 320 + x] = colour;
+    if (x >= 0 && x <= 319 && y >= 0 && y <= 239) surface->pixels[y * 320 + x] = colour;
 }
 
 void draw_line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
@@ -74,29 +61,21 @@ void draw_gradient_bar(std::int64_t y, FrameSurface* surface) {
     }
 }
 
-void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurface* surface, Rgb565 key,
-                std::uint16_t width, std::uint16_t height) {
-    std::int64_t i = 0;  // 65535 x 65535 pixels would overflow 32 bits
-    for (std::int32_t row = 0; row < height; ++row) {
-        for (std::int32_t col = 0; col < width; ++col) {
-            const Rgb565 p = image[i];
-            ++i;
-            if (p != key) plot(x + col, y + row, p, surface);
-        }
-    }
+void blit_keyed(const Rgb565* image, std::int64_t x, std::int64_t y, FrameSurface* surface, Rgb565 key,
+                std::int64_t width, std::int64_t height) {
+    std::int64_t i = 0;
+    for (std::int64_t row = 0; row < height; ++row)
+        for (std::int64_t col = 0; col < width; ++col, ++i)
+            if (image[i] != key) plot(x + col, y + row, image[i], surface);
 }
 
 void draw_glyph(const Rgb565* sheet, std::int64_t x, std::int64_t y, Rgb565 colour, std::int64_t code,
                 FrameSurface* surface) {
     if (code < 0 || code > 255) return;
     const std::int64_t cx = (code % 32) * 8, cy = (code / 32) * 16;
-    for (std::int64_t r = 0; r < 16; ++r) {
-        for (std::int64_t c = 0; c < 8; ++c) {
-            const Rgb565 s = sheet[(cy + r) * 256 + cx + c];
-            if (x + c <= 319 && x + c >= 1 && s == 0x0000 && y + r >= 0 && y + r <= 239)
-                surface->pixels[(y + r) * 320 + x + c] = colour;
-        }
-    }
+    for (std::int64_t r = 0; r < 16; ++r)
+        for (std::int64_t c = 0; c < 8; ++c)
+            if (x + c >= 1 && sheet[(cy + r) * 256 + cx + c] == 0x0000) plot(x + c, y + r, colour, surface);
 }
 
 void draw_text(std::int64_t x, std::int64_t y, Rgb565 colour, const char* text, FrameSurface* surface) {

@@ -1,8 +1,7 @@
 // The drawing routines written the slow, obvious way: one Bresenham step or one
-// loop pass per pixel, every pixel through a 16-bit clipped store. Tests and
+// loop pass per pixel, every pixel through a plain bounds test. Tests and
 // benchmarks compare the real drawing library against these. Coordinates are
-// 64-bit so that sums the game's 32-bit arithmetic could overflow stay exact;
-// nothing else differs from the stepping the game's pictures are drawn with.
+// 64-bit, so sums stay exact and nothing off the screen ever comes back onto it.
 #pragma once
 #include <cstdint>
 
@@ -10,8 +9,8 @@
 
 namespace ref {
 
-// Stores when 0 <= x <= 319 and 0 <= y <= 239, tested in that order.
-void put_pixel_clipped(std::int16_t x, std::int16_t y, Rgb565 colour, FrameSurface* surface);
+// Stores when 0 <= x <= 319 and 0 <= y <= 239.
+void plot(std::int64_t x, std::int64_t y, Rgb565 colour, FrameSurface* surface);
 
 // Bresenham with doubled differences; an error of 0 counts as a step.
 void draw_line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
@@ -24,12 +23,12 @@ void fill_rows(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y
 // 16 lines from (0, y + k - 1) to (320, y + k) in rising then falling red.
 void draw_gradient_bar(std::int64_t y, FrameSurface* surface);
 
-// Pixel counter over the whole image, sums taken to their low 16 bits.
-void blit_keyed(const Rgb565* image, std::int16_t x, std::int16_t y, FrameSurface* surface, Rgb565 key,
-                std::uint16_t width, std::uint16_t height);
+// Every picture pixel read in order; those not equal to key plotted.
+void blit_keyed(const Rgb565* image, std::int64_t x, std::int64_t y, FrameSurface* surface, Rgb565 key,
+                std::int64_t width, std::int64_t height);
 
-// Ink (0x0000) of one cell in screen columns 1-319; rows off the surface and
-// codes outside 0-255 draw nothing.
+// Ink (0x0000) of one cell in screen columns 1-319; codes outside 0-255 draw
+// nothing.
 void draw_glyph(const Rgb565* sheet, std::int64_t x, std::int64_t y, Rgb565 colour, std::int64_t code,
                 FrameSurface* surface);
 
