@@ -35,11 +35,11 @@ constexpr std::size_t TEXT_PAGE = 4096;
 constexpr std::int64_t REFERENCE_BUDGET = 1 << 12;  // pixel steps the literal routines may take per call
 
 struct Memory {
-    unsigned char* area;       // surface and guard bytes
-    Rgb565* image_end;         // a picture ending here ends against a guard page
-    Rgb565* image_start;       // a picture starting here starts against one
-    const Rgb565* sheet;       // copy of the font sheet, read-only, fenced both sides
-    char* text_end;            // a string ending here ends against a guard page
+    unsigned char* area;  // surface and guard bytes
+    Rgb565* image_end;    // a picture ending here ends against a guard page
+    Rgb565* image_start;  // a picture starting here starts against one
+    const Rgb565* sheet;  // copy of the font sheet, read-only, fenced both sides
+    char* text_end;       // a string ending here ends against a guard page
 };
 
 Memory& memory() {
@@ -67,65 +67,27 @@ char g_call[256];      // the call being made, for the report
     std::abort();
 }
 
-std::int32_t clamp32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                             std::numeric_limits<std::int32_t>::max()));
-}
-
-// Mostly values near the screen or near a small multiple of 65536 (where the
-// 16-bit pixel store brings them back onto the screen); sometimes anything,
-// a far multiple of 65536, or the extremes.
+// Mostly values near the screen or near a multiple of 65536 (where a 16-bit
+// pixel store would bring them back onto the screen); sometimes anything or
+// the ends of the range.
 std::int32_t pick32(FuzzedDataProvider& in) {
     const int kind = in.ConsumeIntegralInRange(0, 15);
     if (kind <= 8) return in.ConsumeIntegralInRange<std::int32_t>(-80, 400);
-    if (kind <= 12) {
-        const std::int64_t k = in.ConsumeIntegralInRange<std::int64_t>(-8, 8);
-        return clamp32(k * 65536 + in.ConsumeIntegralInRange<std::int64_t>(-330, 330));
-    }
-    if (kind == 13) {
-        const std::int64_t k = in.ConsumeIntegralInRange<std::int64_t>(-32768, 32767);
-        return clamp32(k * 65536 + in.ConsumeIntegralInRange<std::int64_t>(-330, 330));
+    if (kind <= 13) {
+        const std::int64_t k = kind <= 12 ? in.ConsumeIntegralInRange<std::int64_t>(-8, 8)
+                                          : in.ConsumeIntegralInRange<std::int64_t>(-32768, 32767);
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(k * 65536 + in.ConsumeIntegralInRange(-330, 330),
+                                                                  std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
     }
     if (kind == 14) return in.ConsumeIntegral<std::int32_t>();
     const std::int32_t s = in.ConsumeIntegralInRange<std::int32_t>(0, 400);
     return in.ConsumeBool() ? std::numeric_limits<std::int32_t>::max() - s : std::numeric_limits<std::int32_t>::min() + s;
 }
 
-// A line that wraps around the 16-bit coordinates thousands of times really
-// does come back onto the screen every 65536 steps, so it costs up to millions
-// of stores. One in 256 such lines is drawn as given (a chosen byte, not the
-// 0 an exhausted input gives); the others keep their start and direction and
-// are cut to under 2^20 steps.
-constexpr std::int64_t LONG_LINE = std::int64_t{1} << 20;
-void limit_line(FuzzedDataProvider& in, std::int64_t x0, std::int64_t y0, std::int64_t* x1, std::int64_t* y1) {
-    const std::int64_t dx = *x1 - x0, dy = *y1 - y0;
-    if ((dx < LONG_LINE && dx > -LONG_LINE && dy < LONG_LINE && dy > -LONG_LINE) || in.ConsumeIntegral<std::uint8_t>() == 0xA5)
-        return;
-    *x1 = x0 + dx % LONG_LINE;
-    *y1 = y0 + dy % LONG_LINE;
-}
-
 std::int16_t pick16(FuzzedDataProvider& in) {
-    switch (in.ConsumeIntegralInRange(0, 2)) {
-        case 0: return in.ConsumeIntegralInRange<std::int16_t>(-80, 400);
-        case 1: return in.ConsumeIntegral<std::int16_t>();
-        default: {
-            const std::int16_t s = in.ConsumeIntegralInRange<std::int16_t>(0, 100);
-            return static_cast<std::int16_t>(in.ConsumeBool() ? 32767 - s : -32768 + s);
-        }
-    }
-}
-
-// The wide routines serve 32-bit values plus 32-bit offsets: within 2^33.
-std::int64_t pick_wide(FuzzedDataProvider& in) {
-    constexpr std::int64_t LIMIT = std::int64_t{1} << 33;
-    switch (in.ConsumeIntegralInRange(0, 2)) {
-        case 0: return pick32(in);
-        case 1:
-            return in.ConsumeIntegralInRange<std::int64_t>(-131072, 131072) * 65536 +
-                   in.ConsumeIntegralInRange<std::int64_t>(-330, 330);
-        default: return in.ConsumeIntegralInRange<std::int64_t>(-LIMIT, LIMIT);
-    }
+    if (in.ConsumeBool()) return in.ConsumeIntegralInRange<std::int16_t>(-80, 400);
+    return in.ConsumeIntegral<std::int16_t>();
 }
 
 std::uint16_t pick_size(FuzzedDataProvider& in) {
@@ -173,13 +135,13 @@ void fill_picture(Rgb565* first, std::uint64_t count, Rgb565 key, std::uint32_t 
 // checked against the literal routines (then the model takes its result).
 bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
     const Memory& mem = memory();
-    switch (in.ConsumeIntegralInRange(0, 12)) {
+    switch (in.ConsumeIntegralInRange(0, 10)) {
         case 0: {
             const std::int32_t x = pick32(in), y = pick32(in);
             const Rgb565 c = in.ConsumeIntegral<Rgb565>();
             std::snprintf(g_call, sizeof g_call, "put_pixel(%d, %d, 0x%04X)", x, y, c);
             put_pixel(x, y, c, surface);
-            if (on_surface(x, y)) g_model.pixels[y * SCREEN_WIDTH + x] = c;
+            ref::plot(x, y, c, &g_model);
             return true;
         }
         case 1: {
@@ -203,47 +165,17 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             return true;
         }
         case 4:
-        case 7: {
-            const bool wide = in.ConsumeBool();
-            std::int64_t x0, y0, x1, y1;
-            if (wide) {
-                x0 = pick_wide(in), y0 = pick_wide(in), x1 = pick_wide(in), y1 = pick_wide(in);
-            } else {
-                x0 = pick32(in), y0 = pick32(in), x1 = pick32(in), y1 = pick32(in);
-            }
-            limit_line(in, x0, y0, &x1, &y1);
-            if (!wide) x1 = clamp32(x1), y1 = clamp32(y1);
+        case 5: {
+            const bool fill = in.ConsumeBool();
+            const std::int32_t x0 = pick32(in), y0 = pick32(in), x1 = pick32(in), y1 = pick32(in);
             const Rgb565 c = in.ConsumeIntegral<Rgb565>();
-            std::snprintf(g_call, sizeof g_call, "draw_line%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
-                          static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
-                          static_cast<long long>(y1), c);
-            x0 = clamp32(x0), y0 = clamp32(y0), x1 = clamp32(x1), y1 = clamp32(y1);
-            draw_line(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
-                          static_cast<std::int32_t>(x1), static_cast<std::int32_t>(y1), c, surface);
-            if (std::max(span(x0, x1), span(y0, y1)) > REFERENCE_BUDGET) return false;
-            ref::draw_line(x0, y0, x1, y1, c, &g_model);
-            return true;
-        }
-        case 5:
-        case 8: {
-            const bool wide = in.ConsumeBool();
-            std::int64_t x0, y0, x1, y1;
-            if (wide) {
-                x0 = pick_wide(in), y0 = pick_wide(in), x1 = pick_wide(in), y1 = pick_wide(in);
-            } else {
-                x0 = pick32(in), y0 = pick32(in), x1 = pick32(in), y1 = pick32(in);
-            }
-            const Rgb565 c = in.ConsumeIntegral<Rgb565>();
-            std::snprintf(g_call, sizeof g_call, "fill_rows%s(%lld, %lld, %lld, %lld, 0x%04X)", wide ? "_wide" : "",
-                          static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
-                          static_cast<long long>(y1), c);
-            x0 = clamp32(x0), y0 = clamp32(y0), x1 = clamp32(x1), y1 = clamp32(y1);
-            fill_rows(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0), static_cast<std::int32_t>(x1),
-                          static_cast<std::int32_t>(y1), c, surface);
-            if (y0 <= y1 && (span(y0, y1) > REFERENCE_BUDGET || span(x0, x1) > REFERENCE_BUDGET ||
-                             span(y0, y1) * span(x0, x1) > REFERENCE_BUDGET))
+            std::snprintf(g_call, sizeof g_call, "%s(%d, %d, %d, %d, 0x%04X)", fill ? "fill_rows" : "draw_line", x0, y0,
+                          x1, y1, c);
+            const std::int64_t rows = fill ? (y0 <= y1 ? span(y0, y1) : 0) : 1;
+            (fill ? fill_rows : draw_line)(x0, y0, x1, y1, c, surface);
+            if (std::max(span(x0, x1), span(y0, y1)) > REFERENCE_BUDGET || rows * span(x0, x1) > REFERENCE_BUDGET)
                 return false;
-            ref::fill_rows(x0, y0, x1, y1, c, &g_model);
+            (fill ? ref::fill_rows : ref::draw_line)(x0, y0, x1, y1, c, &g_model);
             return true;
         }
         case 6: {
@@ -253,21 +185,16 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             ref::draw_gradient_bar(y, &g_model);
             return true;
         }
-        case 9: {
+        case 7: {
             const std::int16_t x = pick16(in), y = pick16(in);
             const std::uint16_t w = pick_size(in), h = pick_size(in);
             const Rgb565 key = in.ConsumeBool() ? COLOR_KEY : in.ConsumeIntegral<Rgb565>();
             const bool at_end = in.ConsumeBool();
             const std::uint64_t n = std::uint64_t{w} * h;
             const std::uint64_t content = std::min(n, IMAGE_CONTENT);
-            const Rgb565* image;
-            if (at_end) {
-                image = mem.image_end - n;
-                fill_picture(mem.image_end - content, content, key, in.ConsumeIntegral<std::uint32_t>(), in);
-            } else {
-                image = mem.image_start;
-                fill_picture(mem.image_start, content, key, in.ConsumeIntegral<std::uint32_t>(), in);
-            }
+            const Rgb565* image = at_end ? mem.image_end - n : mem.image_start;
+            fill_picture(at_end ? mem.image_end - content : mem.image_start, content, key,
+                         in.ConsumeIntegral<std::uint32_t>(), in);
             std::snprintf(g_call, sizeof g_call, "blit_keyed(%s picture, %d, %d, key 0x%04X, %u x %u)",
                           at_end ? "end-fenced" : "start-fenced", x, y, key, w, h);
             blit_keyed(image, x, y, surface, key, w, h);
@@ -275,7 +202,7 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             ref::blit_keyed(image, x, y, &g_model, key, w, h);
             return true;
         }
-        case 10: {
+        case 8: {
             const std::int32_t x = pick32(in), y = pick32(in);
             const Rgb565 c = in.ConsumeIntegral<Rgb565>();
             const std::int32_t code = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(-2, 257) : pick32(in);
@@ -284,7 +211,7 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             ref::draw_glyph(mem.sheet, x, y, c, code, &g_model);
             return true;
         }
-        case 11: {
+        case 9: {
             const std::int32_t x = pick32(in), y = pick32(in);
             const Rgb565 c = in.ConsumeIntegral<Rgb565>();
             const std::string s = in.ConsumeRandomLengthString(300);
@@ -301,12 +228,9 @@ bool one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             std::snprintf(g_call, sizeof g_call, "draw_tunnel_column(%d, %d, %d)", x, top, gap);
             draw_tunnel_column(x, top, gap, surface);
             // The literal column walks every row and every pixel of both walls.
-            const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + 9, SCREEN_WIDTH);
-            const std::int64_t width = span(std::max<std::int64_t>(x, 0), right);
-            const std::int64_t rows = std::max<std::int64_t>(top, 0) +
-                                      std::max<std::int64_t>(319 - (std::int64_t{top} + gap + 1) + 1, 0);
-            if (rows > REFERENCE_BUDGET || width > REFERENCE_BUDGET || rows * width > REFERENCE_BUDGET)
-                return false;
+            const std::int64_t width = span(std::max(x, 0), std::min<std::int64_t>(std::int64_t{x} + 9, SCREEN_WIDTH));
+            const std::int64_t rows = std::max(top, 0) + std::max<std::int64_t>(319 - (std::int64_t{top} + gap), 0);
+            if (rows > REFERENCE_BUDGET || width > REFERENCE_BUDGET || rows * width > REFERENCE_BUDGET) return false;
             ref::draw_tunnel_column(x, top, gap, &g_model);
             return true;
         }
