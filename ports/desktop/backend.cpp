@@ -10,7 +10,9 @@
 #include "platform/display.h"
 #include "platform/platform.h"
 #include "ports/desktop/input.h"
+#include "ports/desktop/pause.h"
 #include "ports/desktop/refresh_clock.h"
+#include "ports/desktop/scores.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
 
@@ -44,7 +46,12 @@ void handle_events() {
     const InputRequests r = input_pump();
     if (r.quit) finish(0, "");
     if (r.toggle_fullscreen) video_toggle_fullscreen();
-    if (r.redraw) video_redraw();
+    if (pause_apply(r)) {
+        scores_update_status(pause_active());
+        video_redraw();
+    } else if (r.redraw) {
+        video_redraw();
+    }
 }
 
 void update_fps_title(std::int64_t now_ns) {
@@ -61,15 +68,23 @@ void update_fps_title(std::int64_t now_ns) {
 }  // namespace
 
 // Returns at the next tick of our own 60 Hz clock; a frame that took too long
-// returns at once and is shown late, never dropped.
+// returns at once and is shown late, never dropped. While the game is paused
+// it does not return; the clock starts afresh when play resumes.
 void platform_wait_refresh() {
     handle_events();
+    if (pause_active()) {
+        pause_wait(handle_events);
+        refresh_clock_start(&s_clock, monotonic_ns());
+        s_fps_since_ns = monotonic_ns();
+        s_fps_since_frame = s_shown;
+    }
     sleep_until_ns(refresh_clock_next(&s_clock, monotonic_ns()));
 }
 
 // Presents the buffer in the window at once.
 void platform_show(std::uint32_t display_address) {
     const int index = display_address == DISPLAY_ADDR_FB0 ? 0 : 1;
+    scores_frame_shown();
     video_show(&s_buffers[index]);
     ++s_shown;
     std::string error;
@@ -95,6 +110,8 @@ void run_desktop(const DesktopOptions& options) {
         std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
         std::exit(2);
     }
+    scores_open(options);
+    if (options.status_line) video_add_status_line();
     if (SDL_Init(0) != 0 || !video_open(options.scale, options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();
         if (error.empty()) error = "SDL gave no reason";

@@ -11,4 +11,6 @@ struct FrameFit {
 // pixels (at least 1, cut at the edges on a smaller screen) and centred; the
 // rest stays black. 640 x 480 takes it at x2 exactly, 720 x 720 at x2 with
 // bars above and below, 480 x 320 at x1 with bars all round, 1280 x 720 at x3.
-FrameFit fit_frame(int width, int height);
+// With `rows_below`, that many rows (at the same scale) must fit under the
+// frame too, and frame and rows are centred together.
+FrameFit fit_frame(int width, int height, int rows_below = 0);

@@ -55,10 +55,18 @@ InputRequests input_pump() {
         case SDL_KEYDOWN:
             if (e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) r.quit = true;
             if (e.key.keysym.scancode == SDL_SCANCODE_F11 && e.key.repeat == 0) r.toggle_fullscreen = !r.toggle_fullscreen;
+            if ((e.key.keysym.scancode == SDL_SCANCODE_P || e.key.keysym.scancode == SDL_SCANCODE_PAUSE) &&
+                e.key.repeat == 0)
+                r.toggle_pause = !r.toggle_pause;
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+            if (e.cbutton.button == SDL_CONTROLLER_BUTTON_START) r.toggle_pause = !r.toggle_pause;
             break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                 r.redraw = true;
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST || e.window.event == SDL_WINDOWEVENT_MINIMIZED)
+                r.focus_lost = true;
             break;
         case SDL_CONTROLLERBUTTONDOWN:
             if (quit_chord_held(e.cbutton.which)) r.quit = true;

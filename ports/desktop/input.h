@@ -8,6 +8,8 @@ struct InputRequests {
     bool quit = false;               // Esc, the window closed, Ctrl-C, a controller's select + start
     bool toggle_fullscreen = false;  // F11
     bool redraw = false;             // the window was uncovered or resized
+    bool toggle_pause = false;       // P, Pause or a controller's start button
+    bool focus_lost = false;         // the window lost the keyboard or was minimised
 };
 
 // Opens the game controllers already plugged in; more are picked up as they come.

@@ -5,6 +5,7 @@
 
 #include "ports/desktop/backend.h"
 #include "ports/desktop/options.h"
+#include "ports/desktop/scores.h"
 
 int main(int argc, char** argv) {
     DesktopOptions options;
@@ -21,5 +22,6 @@ int main(int argc, char** argv) {
         std::puts("burrowrotor " BURROW_VERSION);
         return 0;
     }
+    if (options.scores) return scores_print();
     run_desktop(options);
 }

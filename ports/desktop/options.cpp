@@ -5,16 +5,20 @@
 #include "ports/common/count_arg.h"
 
 const char DESKTOP_USAGE[] =
-    "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--record TAPE] [--replay TAPE]\n"
-    "                   [--trace FILE] [--png DIR] [--from F] [--every K] [--frames N]\n"
-    "                   [--help] [--version]\n"
+    "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
+    "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
+    "                   [--frames N] [--scores] [--help] [--version]\n"
     "\n"
     "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
-    "left mouse button is the action button (hold it to climb). F11 toggles fullscreen,\n"
-    "Esc quits (on a game controller: the d-pad, the south face button, select + start).\n"
+    "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
+    "start button pauses and resumes (losing the window's focus pauses too). F11 toggles\n"
+    "fullscreen, Esc quits (on a game controller: the d-pad, the south face button, select +\n"
+    "start). The best score of each mode and speed is kept in\n"
+    "$XDG_DATA_HOME/burrowrotor/best-scores.txt (~/.local/share/burrowrotor/).\n"
     "  --scale N       window size as a multiple of 320x240, 1 to 16 (default 3)\n"
     "  --fullscreen    start in fullscreen (the largest whole scale that fits, centred)\n"
     "  --show-fps      show the frame rate in the window's title bar\n"
+    "  --no-status     no status line (best score, PAUSED) beneath the game\n"
     "  --record TAPE   write the buttons the game read as a button tape\n"
     "  --replay TAPE   play a button tape instead of the keyboard (Esc still quits)\n"
     "  --trace FILE    one JSON line per shown frame, as burrowrotor-headless writes it\n"
@@ -22,6 +26,7 @@ const char DESKTOP_USAGE[] =
     "  --from F        first frame to write (default 1)\n"
     "  --every K       write every K-th frame from F on (default 1)\n"
     "  --frames N      quit after N frames have been shown\n"
+    "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
 namespace {
@@ -47,6 +52,14 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
         }
         if (is(arg, "--show-fps")) {
             o->show_fps = true;
+            continue;
+        }
+        if (is(arg, "--no-status")) {
+            o->status_line = false;
+            continue;
+        }
+        if (is(arg, "--scores")) {
+            o->scores = true;
             continue;
         }
         static const char* const WITH_VALUE[] = {"--scale", "--record", "--replay", "--trace",

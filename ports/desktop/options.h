@@ -11,6 +11,8 @@ struct DesktopOptions {
     int scale = 3;            // window size in multiples of 320 x 240
     bool fullscreen = false;
     bool show_fps = false;
+    bool status_line = true;  // --no-status hides the line beneath the frame
+    bool scores = false;      // --scores: print the best scores and exit
     std::string record;       // --record: button tape written as the player plays
     std::string replay;       // --replay: button tape played instead of the keyboard
     std::string trace;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "ports/desktop/frame_fit.h"
+#include "ports/desktop/status_line.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ SDL_Window* s_window = nullptr;
 SDL_Renderer* s_renderer = nullptr;
 SDL_Texture* s_texture = nullptr;
 bool s_have_frame = false;
+int s_status_rows = 0;  // STATUS_ROWS when the status line shows beneath the frame
 
 // SDL falls back on drivers that draw into memory when no display answers
 // (offscreen, dummy), which would leave the player playing blind; those run
@@ -51,10 +53,12 @@ void present() {
     SDL_SetRenderDrawColor(s_renderer, 0, 0, 0, 255);
     SDL_RenderClear(s_renderer);  // the letterbox bars
     int width = 0, height = 0;
-    if (s_have_frame && SDL_GetRendererOutputSize(s_renderer, &width, &height) == 0) {
-        const FrameFit fit = fit_frame(width, height);
+    if (SDL_GetRendererOutputSize(s_renderer, &width, &height) == 0) {
+        const FrameFit fit = fit_frame(width, height, s_status_rows);
         const SDL_Rect where{fit.x, fit.y, fit.width, fit.height};
-        SDL_RenderCopy(s_renderer, s_texture, nullptr, &where);
+        if (s_have_frame) SDL_RenderCopy(s_renderer, s_texture, nullptr, &where);
+        const SDL_Rect below{fit.x, fit.y + fit.height, fit.width, s_status_rows * fit.scale};
+        if (s_status_rows != 0) status_line_render(s_renderer, below);
     }
     SDL_RenderPresent(s_renderer);
 }
@@ -63,8 +67,11 @@ void present() {
 
 bool video_wants_vsync(int monitor_hz) { return monitor_hz >= 120; }
 
+void video_add_status_line() { s_status_rows = STATUS_ROWS; }
+
 bool video_open(int scale, bool fullscreen, std::string* error) {
     error->clear();
+    const int height = SCREEN_HEIGHT + s_status_rows;
     if (!init_display_driver(error)) return false;
     // Let a desktop compositor keep the window tear-free; SDL would otherwise
     // ask it to step aside, which is meant for games that sync to the monitor.
@@ -73,9 +80,9 @@ bool video_open(int scale, bool fullscreen, std::string* error) {
     Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     s_window = SDL_CreateWindow("Burrowrotor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, SCREEN_WIDTH * scale,
-                                SCREEN_HEIGHT * scale, flags);
+                                height * scale, flags);
     if (s_window == nullptr) return fail(error);
-    SDL_SetWindowMinimumSize(s_window, SCREEN_WIDTH, SCREEN_HEIGHT);
+    SDL_SetWindowMinimumSize(s_window, SCREEN_WIDTH, height);
 
     SDL_DisplayMode mode{};
     const int display = SDL_GetWindowDisplayIndex(s_window);
@@ -88,6 +95,10 @@ bool video_open(int scale, bool fullscreen, std::string* error) {
     s_texture = SDL_CreateTexture(s_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, SCREEN_WIDTH,
                                   SCREEN_HEIGHT);
     if (s_texture == nullptr) return fail(error);
+    if (s_status_rows != 0 && !status_line_open(s_renderer, error)) {
+        video_close();
+        return false;
+    }
     s_have_frame = false;
     present();
     return true;
@@ -109,6 +120,7 @@ void video_toggle_fullscreen() {
 void video_set_title(const char* title) { SDL_SetWindowTitle(s_window, title); }
 
 void video_close() {
+    status_line_close();
     if (s_texture != nullptr) SDL_DestroyTexture(s_texture);
     if (s_renderer != nullptr) SDL_DestroyRenderer(s_renderer);
     if (s_window != nullptr) SDL_DestroyWindow(s_window);

@@ -5,6 +5,10 @@
 
 #include "gfx/surface.h"
 
+// Makes room for the status line beneath the frame (ports/desktop/status_line.h):
+// the window opened next is one text row taller. Call before video_open.
+void video_add_status_line();
+
 // Opens the window ("Burrowrotor", 320*scale x 240*scale). On failure returns
 // false with SDL's reason.
 bool video_open(int scale, bool fullscreen, std::string* error);
