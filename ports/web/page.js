@@ -1,7 +1,13 @@
 // The page around the game, bundled in front of the compiled program: the
 // 60 Hz clock the frame loop waits on, the canvas it paints, the keyboard and
-// the touch pad it reads, the button tape it may replay, and what the page
-// tells scripts about the frames it showed.
+// the touch pad it reads, the button tape it may replay, the pause, the best
+// scores it keeps in local storage and the status line beneath the canvas,
+// and what the page tells scripts about the frames it showed.
+//
+// Pause: P or the Pause key pause and resume; hiding the page or leaving its
+// window pauses; a click or touch on the screen or the pad also resumes, and
+// that press is never seen by the game. While paused the game waits for its
+// next refresh, which does not come: nothing is drawn and no button is read.
 //
 // Query options: ?tape=URL replays a button tape instead of the player's
 // buttons; ?fast=1 runs the frames as fast as the browser allows instead of
@@ -40,6 +46,7 @@ if (typeof document !== 'undefined') (function () {
     Space: BUTTON_ACTION, Enter: BUTTON_ACTION, NumpadEnter: BUTTON_ACTION, ControlLeft: BUTTON_ACTION
   };
   var MAX_TAPE_BYTES = 16 << 20;
+  var SCORES_KEY = 'burrowrotor.best-scores';  // the text of ports/common/best_scores.h
 
   var params = new URLSearchParams(location.search);
   var options = {
@@ -51,6 +58,7 @@ if (typeof document !== 'undefined') (function () {
 
   var canvas = document.getElementById('screen');
   var status = document.getElementById('status');
+  var scoresLine = document.getElementById('scores');
   var context = canvas.getContext('2d', { alpha: false });
   var image = null;
   var pacer = Module.burrowNewPacer(BURROW_REFRESH_MS);
@@ -58,6 +66,9 @@ if (typeof document !== 'undefined') (function () {
   var keysHeld = {};      // event.code -> bit
   var pointersHeld = {};  // pointerId -> bit
   var shown = 0;
+  var paused = false;
+  var resumeWaiters = [];  // the frame loop's wait, held while paused
+  var scoresBytes = null;
 
   window.burrowrotorFrames = 0;
   window.burrowrotorLastHash = null;
@@ -70,7 +81,8 @@ if (typeof document !== 'undefined') (function () {
     var screen = ['none', 'title', 'game'][Module._web_screen()];
     return {
       screen: screen, row: Module._web_title_row(), mode: Module._web_title_mode(),
-      speed: Module._web_title_speed(), score: Module._web_score(), frames: shown
+      speed: Module._web_title_speed(), score: Module._web_score(), frames: shown,
+      paused: paused, status: scoresLine.textContent
     };
   };
 
@@ -79,17 +91,24 @@ if (typeof document !== 'undefined') (function () {
   var pendingYield = null;
   channel.port1.onmessage = function () { var resolve = pendingYield; pendingYield = null; resolve(); };
 
+  // A wait that comes to an end while paused is held until play resumes.
   Module.burrowWaitRefresh = function () {
     if (options.frames && shown >= options.frames) return new Promise(function () {});
-    if (options.fast) {
-      return new Promise(function (resolve) { pendingYield = resolve; channel.port2.postMessage(0); });
-    }
     return new Promise(function (resolve) {
-      function tick(now) {
-        if (Module.burrowPacerAccepts(pacer, now)) resolve();
+      function wait() {
+        if (paused) resumeWaiters.push(wait);
+        else if (options.fast) { pendingYield = done; channel.port2.postMessage(0); }
         else requestAnimationFrame(tick);
       }
-      requestAnimationFrame(tick);
+      function done() {
+        if (paused) resumeWaiters.push(wait);
+        else resolve();
+      }
+      function tick(now) {
+        if (paused || Module.burrowPacerAccepts(pacer, now)) done();
+        else requestAnimationFrame(tick);
+      }
+      wait();
     });
   };
 
@@ -106,7 +125,31 @@ if (typeof document !== 'undefined') (function () {
     window.burrowrotorFrames = shown;
     window.burrowrotorLastHash = hash;
     if (window.burrowrotorHashes) window.burrowrotorHashes.push(hash);
+    showStatusLine();
   };
+
+  // ----- the status line and the pause -----
+  function showStatusLine() {
+    if (!window.burrowrotorReady) return;
+    var text = UTF8ToString(Module._web_status_line(paused ? 1 : 0));
+    var highlight = paused || Module._web_new_best() !== 0 ? 'highlight' : '';
+    if (scoresLine.textContent !== text) scoresLine.textContent = text;
+    if (scoresLine.className !== highlight) scoresLine.className = highlight;
+  }
+
+  // Resuming starts the 60 Hz clock afresh: the refreshes missed while
+  // paused are not rushed through.
+  function setPaused(on) {
+    if (on === paused) return;
+    paused = on;
+    if (!on) {
+      pacer = Module.burrowNewPacer(BURROW_REFRESH_MS);
+      var waiting = resumeWaiters;
+      resumeWaiters = [];
+      for (var i = 0; i < waiting.length; ++i) waiting[i]();
+    }
+    showStatusLine();
+  }
 
   // Whole steps of the device's pixels, as large as the room beside or below
   // the lines and the touch pad allows. Where whole steps would leave more
@@ -140,6 +183,11 @@ if (typeof document !== 'undefined') (function () {
   Module.burrowButtons = function () { return heldWord(keysHeld) | heldWord(pointersHeld); };
 
   window.addEventListener('keydown', function (e) {
+    if ((e.code === 'KeyP' || e.code === 'Pause') && !e.altKey && !e.ctrlKey && !e.metaKey) {
+      e.preventDefault();
+      if (!e.repeat) setPaused(!paused);
+      return;
+    }
     var bit = KEYS[e.code];
     if (bit === undefined || e.altKey || e.metaKey) return;
     e.preventDefault();
@@ -152,8 +200,12 @@ if (typeof document !== 'undefined') (function () {
   });
   // Keys let go while the page had no focus never send their keyup.
   function releaseAll() { keysHeld = {}; pointersHeld = {}; }
-  window.addEventListener('blur', releaseAll);
-  document.addEventListener('visibilitychange', function () { if (document.hidden) releaseAll(); });
+  window.addEventListener('blur', function () { releaseAll(); setPaused(true); });
+  document.addEventListener('visibilitychange', function () {
+    if (!document.hidden) return;
+    releaseAll();
+    setPaused(true);
+  });
 
   // The pad under the screen, and a line that speaks of touch, not keys.
   function useTouchLayout() {
@@ -168,6 +220,10 @@ if (typeof document !== 'undefined') (function () {
     element.addEventListener('pointerdown', function (e) {
       if (e.pointerType === 'mouse' && e.button !== 0) return;
       e.preventDefault();
+      if (paused) {  // the press that resumes is not the game's
+        setPaused(false);
+        return;
+      }
       if (e.pointerType !== 'mouse' && !document.body.classList.contains('touch')) useTouchLayout();
       pointersHeld[e.pointerId] = bit;
       element.setPointerCapture(e.pointerId);
@@ -185,6 +241,51 @@ if (typeof document !== 'undefined') (function () {
                                action: BUTTON_ACTION }[pad[i].dataset.button]);
   }
   canvas.focus();
+
+  // ----- the best scores -----
+  // Local storage may be missing or refuse (private windows, full quota):
+  // the player is told once, and plays on without kept scores.
+  var scoresTold = false;
+  function tellScores(message) {
+    if (scoresTold) return;
+    scoresTold = true;
+    if (window.console) console.warn(message);
+    if (status.className !== '') return;
+    status.textContent = message;
+    status.className = 'error';
+  }
+  function storage() {
+    try { return window.localStorage; } catch (e) { return null; }
+  }
+  Module.burrowScoresLength = function () {
+    var text = null;
+    try { text = storage().getItem(SCORES_KEY); } catch (e) {
+      tellScores('Best scores are not kept: this browser does not allow local storage');
+    }
+    if (text === null) return -1;
+    scoresBytes = new TextEncoder().encode(text);
+    return scoresBytes.length;
+  };
+  Module.burrowScoresCopy = function (text) { HEAPU8.set(scoresBytes, text); };
+  Module.burrowScoresKeep = function (text) {
+    try { storage().setItem(SCORES_KEY, text); } catch (e) {
+      tellScores('Best scores cannot be kept: ' + e.message);
+    }
+  };
+  // The stored text is kept under the first free name of
+  // burrowrotor.best-scores.damaged, ...-2, ...; never over another.
+  Module.burrowScoresDamaged = function (why) {
+    try {
+      var s = storage(), key = SCORES_KEY + '.damaged';
+      for (var n = 2; s.getItem(key) !== null; ++n) key = SCORES_KEY + '.damaged-' + n;
+      s.setItem(key, s.getItem(SCORES_KEY));
+      s.removeItem(SCORES_KEY);
+      tellScores('Best scores: ' + why + '; kept them as ' + key + ' and started a new table');
+    } catch (e) {
+      tellScores('Best scores: ' + why + '; they cannot be set aside (' + e.message + '), so none are kept');
+      Module.burrowScoresKeep = function () {};
+    }
+  };
 
   // ----- the tape -----
   Module.burrowTapeLength = function () { return tapeBytes === null ? -1 : tapeBytes.length; };

@@ -2,7 +2,9 @@
 // WebAssembly. Waiting for the refresh hands control back to the browser until
 // the page's 60 Hz clock ticks (Asyncify unwinds and rewinds the C stack);
 // showing a buffer paints it into the page's canvas. page.js, bundled into the
-// same script, owns the canvas, the keys, the touch pad and the clock.
+// same script, owns the canvas, the keys, the touch pad, the clock, the pause
+// and the page's local storage, where the best scores are kept as the text
+// of ports/common/best_scores.h.
 #include <emscripten.h>
 
 #include <cstdint>
@@ -11,7 +13,9 @@
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
+#include "ports/common/best_scores.h"
 #include "ports/common/frame_hash.h"
+#include "ports/common/score_keeper.h"
 #include "ports/common/tape.h"
 #include "platform/display.h"
 #include "platform/platform.h"
@@ -35,6 +39,18 @@ EM_JS(void, page_tape_copy, (char* text), { Module.burrowTapeCopy(text); });
 // Shows on the page why the fetched tape cannot be replayed.
 EM_JS(void, page_tape_rejected, (const char* why), { Module.burrowTapeRejected(UTF8ToString(why)); });
 
+// Byte length of the best-score text in local storage; -1 when there is none.
+EM_JS(int, page_scores_length, (), { return Module.burrowScoresLength(); });
+
+// Copies that text's bytes into `text`.
+EM_JS(void, page_scores_copy, (char* text), { Module.burrowScoresCopy(text); });
+
+// Keeps the best-score text in local storage.
+EM_JS(void, page_scores_keep, (const char* text), { Module.burrowScoresKeep(UTF8ToString(text)); });
+
+// Moves a stored text that is not a table aside and tells the player why.
+EM_JS(void, page_scores_damaged, (const char* why), { Module.burrowScoresDamaged(UTF8ToString(why)); });
+
 namespace {
 
 FrameSurface s_buffers[2];
@@ -42,6 +58,17 @@ std::uint32_t s_rgba[SCREEN_WIDTH * SCREEN_HEIGHT];  // what the canvas receives
 ButtonTape s_tape;
 bool s_replaying = false;
 std::uint64_t s_shown = 0;
+ScoreKeeper s_keeper;
+char s_status[STATUS_LINE_SIZE];
+
+void load_best_scores() {
+    const int length = page_scores_length();
+    if (length < 0) return;
+    std::string text(static_cast<std::size_t>(length), '\0');
+    if (length > 0) page_scores_copy(&text[0]);
+    std::string error;
+    if (!parse_best_scores(text, &s_keeper.table, &error)) page_scores_damaged(error.c_str());
+}
 
 // RGB565 to 8 bits per channel, the top bits repeated into the low ones so
 // that white stays white.
@@ -63,6 +90,7 @@ void platform_wait_refresh() { page_wait_refresh(); }
 void platform_show(std::uint32_t display_address) {
     const FrameSurface* shown = &s_buffers[display_address == DISPLAY_ADDR_FB0 ? 0 : 1];
     ++s_shown;
+    if (score_keeper_frame_shown(&s_keeper)) page_scores_keep(format_best_scores(s_keeper.table).c_str());
     convert_to_rgba(shown);
     const std::uint64_t hash = frame_hash(shown);
     page_present(reinterpret_cast<const std::uint8_t*>(s_rgba), static_cast<std::uint32_t>(hash >> 32),
@@ -85,6 +113,13 @@ EMSCRIPTEN_KEEPALIVE int web_title_mode() { return g_title_view != nullptr ? g_t
 EMSCRIPTEN_KEEPALIVE int web_title_speed() { return g_title_view != nullptr ? g_title_view->speed : -1; }
 // The score of the game running or last played.
 EMSCRIPTEN_KEEPALIVE int web_score() { return g_score; }
+// The line the page shows beneath the canvas.
+EMSCRIPTEN_KEEPALIVE const char* web_status_line(int paused) {
+    format_status_line(s_keeper, paused != 0, s_status, sizeof s_status);
+    return s_status;
+}
+// Whether "NEW BEST" is showing (the page highlights it).
+EMSCRIPTEN_KEEPALIVE int web_new_best() { return s_keeper.new_best_frames > 0 ? 1 : 0; }
 }
 
 int main() {
@@ -99,6 +134,9 @@ int main() {
         }
         s_replaying = true;
     }
+    // A replayed tape's games are not the player's: the table is shown, never changed.
+    s_keeper.counting = !s_replaying;
+    load_best_scores();
     g_frame[0] = &s_buffers[0];
     g_frame[1] = &s_buffers[1];
     reset_button_state();

@@ -1,0 +1,120 @@
+// The best scores and the pause of the browser page, in Debian's Chromium
+// driven by playwright-core: a game's score is kept in local storage and
+// survives a reload, a replayed tape leaves the table alone, and leaving or
+// hiding the page pauses the game until P.
+//   node scores_test.js DIST TAPE     (exit 77, skipped, without Chromium or playwright-core)
+'use strict';
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+const os = require('os');
+
+const SKIP = 77;
+const CHROMIUM = '/usr/bin/chromium';
+const KEY = 'burrowrotor.best-scores';
+const [dist, tape] = process.argv.slice(2);
+
+function ok(condition, message) {
+  if (!condition) throw new Error('FAILED: ' + message);
+  console.log('ok: ' + message);
+}
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+async function main() {
+  let playwright;
+  try { playwright = require('playwright-core'); } catch (e) {
+    console.log('SKIPPED: playwright-core cannot be loaded (the web_node_modules test installs it)');
+    return SKIP;
+  }
+  if (!fs.existsSync(CHROMIUM)) {
+    console.log('SKIPPED: no Chromium at ' + CHROMIUM);
+    return SKIP;
+  }
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+  const server = http.createServer((request, response) => {
+    const name = new URL(request.url, 'http://x').pathname;
+    const file = name === '/crash.tape' ? tape : path.join(dist, name === '/' ? 'index.html' : path.basename(name));
+    fs.readFile(file, (error, data) => {
+      response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'text/plain' });
+      response.end(error ? '' : data);
+    });
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const origin = 'http://127.0.0.1:' + server.address().port;
+  const browser = await playwright.chromium.launchPersistentContext(
+    fs.mkdtempSync(path.join(os.tmpdir(), 'burrow-profile-')),
+    { executablePath: CHROMIUM, headless: true,
+      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
+  try {
+    const page = await browser.newPage();
+    const state = () => page.evaluate(() => window.burrowrotorState());
+    const until = async (what, test, ms = 20000) => {
+      for (const end = Date.now() + ms; Date.now() < end; await sleep(20)) {
+        const s = await state();
+        if (test(s)) return s;
+      }
+      throw new Error('FAILED: timed out waiting for ' + what + ': ' + JSON.stringify(await state()));
+    };
+
+    // A game played with the keyboard to its crash, then the page reloaded.
+    await page.goto(origin + '/');
+    // The first poll comes in the 11th frame and takes a key held before it as released.
+    let s = await until('the title screen', (x) => x.screen === 'title' && x.frames > 15);
+    ok(s.status === 'NORMAL SLOW  NO BEST YET', 'a fresh profile has no best: ' + s.status);
+    await page.keyboard.down('Space');
+    await until('a game', (x) => x.screen === 'game');
+    await page.keyboard.up('Space');
+    s = await until('NEW BEST after the crash', (x) => x.screen === 'title' && x.status.startsWith('NEW BEST'));
+    ok(s.status === 'NEW BEST ' + s.score, 'the line says ' + s.status);
+    const kept = await page.evaluate((key) => localStorage.getItem(key), KEY);
+    ok(kept.startsWith('burrowrotor best scores 1\n') && kept.includes('\nNORMAL SLOW ' + s.score + '\n'),
+       'the score ' + s.score + ' is kept in local storage in the table format');
+    await page.reload();
+    const reloaded = await until('the title after a reload', (x) => x.screen === 'title' && x.frames > 1);
+    ok(reloaded.status === 'NORMAL SLOW  BEST ' + s.score, 'the best survives a reload: ' + reloaded.status);
+
+    // A replayed tape plays a NORMAL SLOW game that beats a best of 1: nothing changes.
+    const low = 'burrowrotor best scores 1\nNORMAL SLOW 1\n';
+    await page.evaluate(([key, text]) => localStorage.setItem(key, text), [KEY, low]);
+    await page.goto(origin + '/?fast=1&tape=/crash.tape');
+    s = await until('the replayed game to end', (x) => x.frames > 200);
+    ok(s.score > 1 && s.status === 'NORMAL SLOW  BEST 1', 'the replayed game (' + s.score + ') is not a best');
+    ok(await page.evaluate((key) => localStorage.getItem(key), KEY) === low, 'the stored table is untouched');
+
+    // Pause: another page in front takes the focus (a real blur), a hidden
+    // page, and P to resume; no frame is shown while paused.
+    await page.goto(origin + '/');
+    await until('frames at 60 Hz', (x) => x.frames > 20);
+    const cdp = await browser.newCDPSession(page);
+    await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: false });
+    const other = await browser.newPage();
+    await other.bringToFront();
+    const pauses = async (how) => {
+      const a = await until('the pause (' + how + ')', (x) => x.paused && x.status === 'PAUSED', 5000);
+      await sleep(500);
+      ok((await state()).frames === a.frames, how + ' pauses: no frame shown in 0.5 s, the line says PAUSED');
+      await page.bringToFront();
+      await page.keyboard.press('p');
+      const b = await until('play to go on', (x) => !x.paused && x.frames > a.frames + 10, 5000);
+      ok(b.frames - a.frames < 60, 'P resumes without rushing the missed refreshes');
+    };
+    await pauses('leaving the page');
+    // Headless Chromium never hides a page by itself: the page is told it is hidden.
+    await page.evaluate(() => {
+      Object.defineProperty(document, 'hidden', { value: true, configurable: true });
+      document.dispatchEvent(new Event('visibilitychange'));
+    });
+    await pauses('hiding the page');
+    await other.close();
+  } finally {
+    await browser.close();
+    server.close();
+  }
+  return 0;
+}
+
+main().then((status) => process.exit(status), (error) => {
+  console.log(error.message.startsWith('FAILED') ? error.message : error.stack);
+  process.exit(1);
+});
