@@ -11,14 +11,18 @@ char s_text[41] = {};
 bool s_highlight = false;
 
 void draw_strip() {
-    std::memset(s_strip.pixels, 0, sizeof(Rgb565) * SCREEN_WIDTH * STATUS_ROWS);
-    const int width = static_cast<int>(std::strlen(s_text)) * GLYPH_WIDTH;
-    draw_text((SCREEN_WIDTH - width) / 2, 0, s_highlight ? COLOR_HIGHLIGHT : COLOR_WHITE, s_text, &s_strip);
+    status_line_draw(s_text, s_highlight, &s_strip);
     if (s_texture != nullptr)
         SDL_UpdateTexture(s_texture, nullptr, s_strip.pixels, SCREEN_WIDTH * static_cast<int>(sizeof(Rgb565)));
 }
 
 }  // namespace
+
+void status_line_draw(const char* text, bool highlight, FrameSurface* strip) {
+    std::memset(strip->pixels, 0, sizeof(Rgb565) * SCREEN_WIDTH * STATUS_ROWS);
+    const int width = static_cast<int>(std::strlen(text)) * GLYPH_WIDTH;
+    draw_text((SCREEN_WIDTH - width) / 2, 0, highlight ? COLOR_HIGHLIGHT : COLOR_WHITE, text, strip);
+}
 
 bool status_line_open(SDL_Renderer* renderer, std::string* error) {
     s_texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, SCREEN_WIDTH,

@@ -10,6 +10,9 @@
 
 constexpr int STATUS_ROWS = GLYPH_HEIGHT;  // the window grows by one text row
 
+// Draws `text` centred into the top STATUS_ROWS rows of `strip`, on black.
+void status_line_draw(const char* text, bool highlight, FrameSurface* strip);
+
 // Makes the strip's texture for the window's renderer.
 bool status_line_open(SDL_Renderer* renderer, std::string* error);
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks a desktop session against its headless replay.
+"""Checks a desktop session against its headless replay, and screenshots of
+its status line against the line the desktop draws for a text.
 
 The window's screenshots must be the 320x240 frame scaled by a whole number
 with square pixels, and each must be a frame the session's trace lists on the
@@ -21,15 +22,15 @@ def fnv1a64(data):
     return h
 
 
-def frame_from_screenshot(path, scale):
+def frame_from_screenshot(path, scale, height=HEIGHT):
     """The RGB565 frame (low byte first, as the trace hashes it) behind a
     screenshot of the window, or an error text."""
     data = open(path, "rb").read()
     row_bytes = WIDTH * scale * 3
-    if len(data) != row_bytes * HEIGHT * scale:
-        return None, "%s: %d bytes, expected a %dx%d picture" % (path, len(data), WIDTH * scale, HEIGHT * scale)
-    out = bytearray(WIDTH * HEIGHT * 2)
-    for y in range(HEIGHT):
+    if len(data) != row_bytes * height * scale:
+        return None, "%s: %d bytes, expected a %dx%d picture" % (path, len(data), WIDTH * scale, height * scale)
+    out = bytearray(WIDTH * height * 2)
+    for y in range(height):
         top = data[y * scale * row_bytes:(y * scale + 1) * row_bytes]
         for k in range(1, scale):
             if data[(y * scale + k) * row_bytes:(y * scale + k + 1) * row_bytes] != top:
@@ -53,14 +54,26 @@ def frame_from_screenshot(path, scale):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--scale", type=int, default=3)
-    ap.add_argument("--trace", required=True, help="the desktop session's trace")
-    ap.add_argument("--replayed", required=True, help="burrowrotor-headless's trace of the recorded tape")
+    ap.add_argument("--trace", help="the desktop session's trace")
+    ap.add_argument("--replayed", help="burrowrotor-headless's trace of the recorded tape")
     ap.add_argument("--shot", action="append", default=[], help="SCREEN:FILE.rgb, a screenshot of the window")
+    ap.add_argument("--strip", action="append", default=[],
+                    help="SHOT.rgb:EXPECTED, a screenshot of the status line and burrow-status-strip's output")
     args = ap.parse_args()
+
+    failures = []
+    for strip in args.strip:
+        shot, expected = strip.split(":", 1)
+        pixels, error = frame_from_screenshot(shot, args.scale, 16)
+        if error or pixels != open(expected, "rb").read():
+            failures.append(error or "%s: the status line is not the one drawn in %s" % (shot, expected))
+    if not args.trace:
+        for message in failures:
+            print("FAIL: " + message)
+        return 1 if failures else 0
 
     desktop = open(args.trace).read().splitlines()
     replayed = open(args.replayed).read().splitlines()
-    failures = []
     if not desktop:
         failures.append("the desktop trace is empty")
     for i, (a, b) in enumerate(zip(desktop, replayed)):

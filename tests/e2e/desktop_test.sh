@@ -9,44 +9,11 @@
 set -u
 game=$1 headless=$2 out=$3
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in Xvfb xdotool xwd convert python3; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (make deps)"; exit 77; }
-done
-rm -rf "$out" && mkdir -p "$out" || exit 1
-cd "$out" || exit 1
+. "$here/desktop_lib.sh"
 
-xvfb_pid="" game_pid=""
-cleanup() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-step() { echo "-- $*"; }
-
-# A display of our own: Xvfb picks a free number and tells it on fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>display.txt >xvfb.log 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
-[ -s display.txt ] || fail "Xvfb did not start: $(cat xvfb.log)"
-export DISPLAY=":$(head -1 display.txt)"
-step "Xvfb on $DISPLAY"
-
-"$game" --record tape.txt --trace trace.jsonl >game.out 2>game.err &
-game_pid=$!
-wid=$(timeout 10 xdotool search --sync --name '^Burrowrotor$' | head -1)
-[ -n "$wid" ] || fail "no window named Burrowrotor appeared; stderr: $(cat game.err)"
+start_game --record tape.txt --trace trace.jsonl
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
-[ "$geometry" = "960x720" ] || fail "window is $geometry, expected 960x720 (320x240 at x3)"
-# No window manager runs here: give the window the keyboard ourselves.
-xdotool windowfocus --sync "$wid"
-
-shot() { xwd -silent -id "$wid" -out "$1.xwd" && convert "xwd:$1.xwd" -depth 8 "rgb:$1.rgb" || fail "screenshot $1"; }
-# A press held for a few frames (one xdotool run, so its start-up does not
-# stretch the hold): long enough for the title screen's poll to see it, about
-# as short as the menu's five frames between moves.
-press() { xdotool keydown "$1" sleep 0.05 keyup "$1"; sleep 0.3; }
+[ "$geometry" = "960x768" ] || fail "window is $geometry, expected 960x768 (320x240 and the status line at x3)"
 
 step "title screen"
 sleep 1
@@ -66,13 +33,7 @@ sleep 0.2
 xdotool keyup space
 sleep 0.4
 step "Esc quits"
-xdotool key Escape
-for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Esc"
-wait "$game_pid"
-status=$?
-game_pid=""
-[ "$status" -eq 0 ] || fail "exit status $status after Esc, expected 0; stderr: $(cat game.err)"
+quit_game
 [ -s game.err ] && fail "wrote to stderr: $(cat game.err)"
 [ -f trace.jsonl ] || fail "no trace.jsonl after quitting"
 
