@@ -19,9 +19,15 @@ void tell(const std::string& note) {
 
 void scores_open(const DesktopOptions& options) {
     std::string note;
-    score_file_open(&s_file, score_file_path(), &s_keeper.table, &note);
-    tell(note);
     s_keeper.counting = options.replay.empty();
+    if (s_keeper.counting) {
+        score_file_open(&s_file, score_file_path(), &s_keeper.table, &note);
+    } else if (!score_file_read(score_file_path(), &s_keeper.table, &note)) {
+        // A replay only shows the table: a damaged file is left where it is.
+        s_keeper.table = BestScores{};
+        note = "best scores: " + note;
+    }
+    tell(note);
 }
 
 void scores_frame_shown() {
