@@ -59,9 +59,6 @@ InputRequests input_pump() {
                 e.key.repeat == 0)
                 r.toggle_pause = !r.toggle_pause;
             break;
-        case SDL_CONTROLLERBUTTONDOWN:
-            if (e.cbutton.button == SDL_CONTROLLER_BUTTON_START) r.toggle_pause = !r.toggle_pause;
-            break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                 r.redraw = true;
@@ -69,7 +66,9 @@ InputRequests input_pump() {
                 r.focus_lost = true;
             break;
         case SDL_CONTROLLERBUTTONDOWN:
+            // Start alone pauses and resumes; with select held it quits.
             if (quit_chord_held(e.cbutton.which)) r.quit = true;
+            else if (e.cbutton.button == SDL_CONTROLLER_BUTTON_START) r.toggle_pause = !r.toggle_pause;
             break;
         case SDL_CONTROLLERDEVICEADDED:
             open_controller(e.cdevice.which);
