@@ -39,8 +39,6 @@ TEST(BestScores, DamagedTextIsRefusedWithItsLineAndLeavesTheTableAlone) {
         {"burrowrotor best scores 1\nCOINS FAST 12\n", "line 2: unknown game mode 'COINS'"},
         {"burrowrotor best scores 1\nCOIN FAST -12\n", "line 2: score '-12' is not a whole number"},
         {"burrowrotor best scores 1\nCOIN FAST 2147483648\n", "line 2: score '2147483648'"},
-        {"burrowrotor best scores 1\nCOIN FAST 12x\n", "line 2: score '12x'"},
-        {"burrowrotor best scores 1\nCOIN FAST\n", "line 2: expected MODE SPEED SCORE, got 2 words"},
         {"burrowrotor best scores 1\n\nCOIN FAST 1\nCOIN FAST 2\n", "line 4: COIN FAST is given twice"},
         // A half-written file: the line cut off before its score.
         {"burrowrotor best scores 1\nNORMAL SLOW 5\nNORMAL MEDI", "line 3: expected MODE SPEED SCORE"},
@@ -69,7 +67,4 @@ TEST(BestScores, OnlyAHigherScoreOfAModeAndSpeedTheMenuOffersIsANewBest) {
     EXPECT_FALSE(record_best_score(&t, -1, 0, 50));
     EXPECT_EQ(best_score_of(t, 1, 2), 101);
     EXPECT_EQ(best_score_of(t, 0, 0), 0);
-
-    const std::string table = format_best_scores_table(t);
-    EXPECT_NE(table.find("COIN              -          -        101          -\n"), std::string::npos) << table;
 }

@@ -4,48 +4,16 @@
 // hiding the page pauses the game until P.
 //   node scores_test.js DIST TAPE     (exit 77, skipped, without Chromium or playwright-core)
 'use strict';
-const fs = require('fs');
-const http = require('http');
-const path = require('path');
-const os = require('os');
+const { launch, serve, ok, main } = require('./browser');
 
-const SKIP = 77;
-const CHROMIUM = '/usr/bin/chromium';
 const KEY = 'burrowrotor.best-scores';
 const [dist, tape] = process.argv.slice(2);
-
-function ok(condition, message) {
-  if (!condition) throw new Error('FAILED: ' + message);
-  console.log('ok: ' + message);
-}
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-async function main() {
-  let playwright;
-  try { playwright = require('playwright-core'); } catch (e) {
-    console.log('SKIPPED: playwright-core cannot be loaded (the web_node_modules test installs it)');
-    return SKIP;
-  }
-  if (!fs.existsSync(CHROMIUM)) {
-    console.log('SKIPPED: no Chromium at ' + CHROMIUM);
-    return SKIP;
-  }
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-  const server = http.createServer((request, response) => {
-    const name = new URL(request.url, 'http://x').pathname;
-    const file = name === '/crash.tape' ? tape : path.join(dist, name === '/' ? 'index.html' : path.basename(name));
-    fs.readFile(file, (error, data) => {
-      response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'text/plain' });
-      response.end(error ? '' : data);
-    });
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  const origin = 'http://127.0.0.1:' + server.address().port;
-  const browser = await playwright.chromium.launchPersistentContext(
-    fs.mkdtempSync(path.join(os.tmpdir(), 'burrow-profile-')),
-    { executablePath: CHROMIUM, headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-             '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
+main(async () => {
+  const server = await serve(dist, { '/crash.tape': tape });
+  const origin = server.origin;
+  const browser = await launch();
   try {
     const page = await browser.newPage();
     const state = () => page.evaluate(() => window.burrowrotorState());
@@ -109,12 +77,6 @@ async function main() {
     await other.close();
   } finally {
     await browser.close();
-    server.close();
+    await server.stop();
   }
-  return 0;
-}
-
-main().then((status) => process.exit(status), (error) => {
-  console.log(error.message.startsWith('FAILED') ? error.message : error.stack);
-  process.exit(1);
 });
