@@ -64,8 +64,7 @@ main(async () => {
       ok((await state()).frames === a.frames, how + ' pauses: no frame shown in 0.5 s, the line says PAUSED');
       await page.bringToFront();
       await page.keyboard.press('p');
-      const b = await until('play to go on', (x) => !x.paused && x.frames > a.frames + 10, 5000);
-      ok(b.frames - a.frames < 60, 'P resumes without rushing the missed refreshes');
+      await until('P to resume play', (x) => !x.paused && x.frames > a.frames + 10, 5000);
     };
     await pauses('leaving the page');
     // Headless Chromium never hides a page by itself: the page is told it is hidden.
