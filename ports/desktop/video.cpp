@@ -54,11 +54,16 @@ void present() {
     SDL_RenderClear(s_renderer);  // the letterbox bars
     int width = 0, height = 0;
     if (SDL_GetRendererOutputSize(s_renderer, &width, &height) == 0) {
-        const FrameFit fit = fit_frame(width, height, s_status_rows);
+        // The status line goes beneath the frame only where it does not cost
+        // the frame a whole step of scale (it does on a 640 x 480 screen).
+        const FrameFit alone = fit_frame(width, height);
+        FrameFit fit = fit_frame(width, height, s_status_rows);
+        const bool line = s_status_rows != 0 && fit.scale == alone.scale;
+        if (!line) fit = alone;
         const SDL_Rect where{fit.x, fit.y, fit.width, fit.height};
         if (s_have_frame) SDL_RenderCopy(s_renderer, s_texture, nullptr, &where);
         const SDL_Rect below{fit.x, fit.y + fit.height, fit.width, s_status_rows * fit.scale};
-        if (s_status_rows != 0) status_line_render(s_renderer, below);
+        if (line) status_line_render(s_renderer, below);
     }
     SDL_RenderPresent(s_renderer);
 }
