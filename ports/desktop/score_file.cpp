@@ -130,11 +130,11 @@ void score_file_open(ScoreFile* file, const std::string& path, BestScores* table
         }
         *note = "best scores: " + why + "; kept it as " + aside + " and started a new table";
     }
-    const std::string folder = folder_of(path);
-    if (!make_folders(folder, &why)) {
-        if (note->empty()) *note = "best scores are not kept this session: " + why;
-        return;
-    }
+    // The folder is made with the first best; until then the nearest folder
+    // there is must take it.
+    std::string folder = folder_of(path);
+    while (::access(folder.c_str(), F_OK) != 0 && folder.rfind('/') != std::string::npos && folder.rfind('/') > 0)
+        folder = folder_of(folder);
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
         if (note->empty()) *note = "best scores are not kept this session: cannot write to " + folder + ": " + reason();
         return;
@@ -163,9 +163,10 @@ void score_file_save(ScoreFile* file, BestScores* table, std::string* note) {
 
     const std::string text = format_best_scores(*table);
     std::string temporary = file->path + ".XXXXXX";
-    const int fd = ::mkstemp(&temporary[0]);
+    std::string why;
+    const int fd = make_folders(folder_of(file->path), &why) ? ::mkstemp(&temporary[0]) : -1;
     bool ok = fd >= 0;
-    std::string why = ok ? "" : "cannot make a temporary file beside it: " + reason();
+    if (!ok && why.empty()) why = "cannot make a temporary file beside it: " + reason();
     for (std::size_t done = 0; ok && done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;

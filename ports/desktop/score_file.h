@@ -25,6 +25,7 @@ bool score_file_read(const std::string& path, BestScores* table, std::string* er
 // ...; never over another file) and the game starts with an empty table.
 // `note` gets one line to tell the player when anything went wrong (the file
 // set aside, or a folder where the table cannot be kept), else stays empty.
+// Nothing is made yet: the folder comes with the first best score.
 void score_file_open(ScoreFile* file, const std::string& path, BestScores* table, std::string* note);
 
 // Keeps the table: merges in what another running game may have kept since
