@@ -3,10 +3,8 @@
 //
 //   frame_cost scan TAPE FRAMES       one dump per shown frame, and a line
 //                                     "frame screen" per frame on stdout
-//   frame_cost real TAPE N            collects the game's own frame N
-//   frame_cost mirror TAPE N ref|prod collects frame N drawn from its state
-//                                     by the literal or the game's drawing
-// Every mode checks first that it reproduces the frame the game showed.
+//   frame_cost real TAPE N            collects the game's own frame N, and
+//                                     checks it against the golden run
 #include <valgrind/callgrind.h>
 
 #include <cinttypes>
@@ -15,17 +13,14 @@
 #include <cstring>
 #include <string>
 
-#include "bench/frames.h"
 #include "bench/replay.h"
 #include "game/view.h"
 #include "ports/common/frame_hash.h"
 
 namespace {
 
-FrameSurface g_canvas;
-
 int usage() {
-    std::fputs("usage: frame_cost scan TAPE FRAMES | real TAPE N | mirror TAPE N ref|prod\n", stderr);
+    std::fputs("usage: frame_cost scan TAPE FRAMES | real TAPE N\n", stderr);
     return 2;
 }
 
@@ -78,35 +73,6 @@ int real(const char* path, std::uint64_t frame) {
     return 0;
 }
 
-int mirror(const char* path, std::uint64_t frame, bool reference) {
-    static FrameSnapshot snap;
-    std::string error;
-    if (!capture_frame(path, frame, &snap, &error)) {
-        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
-        return 2;
-    }
-    // Once to check the pixels (and to bind the library calls), once counted.
-    auto draw = [&] {
-        if (reference)
-            draw_snapshot_frame<ReferenceDrawing>(snap, &g_canvas);
-        else
-            draw_snapshot_frame<ProductionDrawing>(snap, &g_canvas);
-    };
-    CALLGRIND_START_INSTRUMENTATION;
-    draw();
-    if (std::memcmp(&g_canvas, &snap.shown, sizeof g_canvas) != 0) {
-        std::fprintf(stderr, "frame_cost: the %s drawing of frame %" PRIu64 " differs from what the game showed\n",
-                     reference ? "reference" : "production", frame);
-        return 1;
-    }
-    CALLGRIND_TOGGLE_COLLECT;
-    draw();
-    CALLGRIND_TOGGLE_COLLECT;
-    std::printf("frame %" PRIu64 " (%s) drawn by the %s routines: same pixels as the game showed\n", frame,
-                snap.title ? "title" : "game", reference ? "reference" : "production");
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,6 +81,5 @@ int main(int argc, char** argv) {
     const std::uint64_t n = std::strtoull(argv[3], nullptr, 10);
     if (mode == "scan") return scan(argv[2], n);
     if (mode == "real") return real(argv[2], n);
-    if (mode == "mirror" && argc == 5) return mirror(argv[2], n, std::strcmp(argv[4], "ref") == 0);
     return usage();
 }

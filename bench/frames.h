@@ -1,8 +1,7 @@
-// One title frame and one game frame, step for step as the screens draw
-// them, over a set of drawing routines: the game's own (ProductionDrawing)
-// or the literal per-pixel ones (ReferenceDrawing). The state logic is the
-// game's; only the drawing differs, so the two sides cost what their drawing
-// costs. The benchmarks check that both give the pixels the game showed.
+// The drawing routines as the benchmarks call them: the game's own
+// (ProductionDrawing) or the literal per-pixel ones (ReferenceDrawing); and
+// one whole frame of the game drawn again from a captured state by the
+// game's own frame code.
 #pragma once
 #include <cstdio>
 
@@ -14,6 +13,7 @@
 #include "gfx/sprite.h"
 #include "gfx/surface.h"
 #include "platform/display.h"
+#include "ports/headless/headless.h"
 #include "bench/rand_tap.h"
 #include "bench/replay.h"
 #include "tests/reference/reference_gfx.h"
@@ -57,117 +57,23 @@ struct ReferenceDrawing {
     }
 };
 
-// Steps 1-7 and 10 of a title frame (no button poll, no flip).
-template <typename Draw>
-void title_frame(TitleState* s, FrameSurface* target) {
-    clear_surface(target);
-    Draw::tunnel(&s->tunnel, target);
-    if (advance_tunnel(&s->tunnel, 2)) walk_title_tunnel(&s->tunnel);
-    Draw::blit(g_title_image, 10, 10, target, COLOR_KEY, TITLE_WIDTH, TITLE_HEIGHT);
-    for (int k = 0; k < 41; ++k) {
-        const int index = s->marquee_start + k;
-        if (index > MARQUEE_LENGTH) break;
-        const std::int32_t code = static_cast<unsigned char>(MARQUEE_TEXT[index]);
-        const std::int32_t x = 8 * k - s->marquee_shift;
-        Draw::glyph(x - 1, 220, 0x0000, code, target);
-        Draw::glyph(x + 1, 220, 0x0000, code, target);
-        Draw::glyph(x, 219, 0x0000, code, target);
-        Draw::glyph(x - 1, 221, 0x0000, code, target);
-        Draw::glyph(x, 220, COLOR_WHITE, code, target);
-    }
-    std::snprintf(s->score_text, sizeof s->score_text, "LAST SCORE: %i", static_cast<int>(g_score));
-    Draw::text(100, 180, COLOR_HIGHLIGHT, s->score_text, target);
-    static const std::int32_t band_y[3] = {100, 130, 160};
-    Draw::bar(band_y[s->row], target);
-    auto colour = [](bool chosen) { return chosen ? COLOR_HIGHLIGHT : COLOR_DIM; };
-    Draw::text(35, 100, COLOR_WHITE, "GAME MODE -", target);
-    Draw::text(139, 100, colour(s->mode == 0), "NORMAL", target);
-    Draw::text(195, 100, colour(s->mode == 1), "COIN", target);
-    Draw::text(235, 100, colour(s->mode == 2), "MOVING", target);
-    Draw::text(27, 130, COLOR_WHITE, "SPEED -", target);
-    Draw::text(91, 130, colour(s->speed == 0), "SLOW", target);
-    Draw::text(131, 130, colour(s->speed == 1), "MEDIUM", target);
-    Draw::text(187, 130, colour(s->speed == 2), "FAST", target);
-    Draw::text(227, 130, colour(s->speed == 3), "MADNESS!", target);
-    Draw::text(120, 160, COLOR_WHITE, "LET'S GO!", target);
-    if (++s->marquee_shift == 8) {
-        s->marquee_shift = 0;
-        if (++s->marquee_start == 700) s->marquee_start = 0;
-    }
-}
-
-// Steps 1-8 and 10-13 of a game frame (no button poll, no flip); the probes
-// read g_draw_target, which must be `target`.
-template <typename Draw>
-void game_frame(GameState* s, FrameSurface* target) {
-    s->frame_count += 1;
-    s->anim_count += 1;
-    clear_surface(target);
-    Draw::tunnel(&s->tunnel, target);
-    if (advance_tunnel(&s->tunnel, s->scroll_step)) walk_game_tunnel(&s->tunnel, s->frame_count);
-    // The block.
-    if (s->block_x < -20) {
-        s->block_x = SCREEN_WIDTH;
-        s->block_y = std::rand() % 180;
-        s->block_dir = std::rand() % 2;
-    }
-    Draw::fill(s->block_x, s->block_y, s->block_x + 19, s->block_y + 59, COLOR_WALL, target);
-    s->block_x -= s->scroll_step;
-    if (s->mode == MODE_MOVING) {
-        if (s->block_dir == 1) {
-            if (s->block_y <= 179) s->block_y += 1;
-            if (s->block_y > 179) s->block_dir = 0;
-        }
-        if (s->block_dir == 0) {
-            if (s->block_y > 0) s->block_y -= 1;
-            if (s->block_y <= 0) s->block_dir = 1;
-        }
-    }
-    // The coin.
-    if (s->mode == MODE_COIN) {
-        if (s->coin_x == -40) {
-            const int roll = std::rand() % 80;
-            if (roll == 0 && s->block_x <= 299) {
-                s->coin_x = SCREEN_WIDTH;
-                s->coin_y = 60 + std::rand() % 121;
-            }
-        }
-        if (s->coin_x > -40) {
-            Draw::blit(g_coin_image, low16(s->coin_x), low16(s->coin_y), target, COLOR_KEY, COIN_SIZE, COIN_SIZE);
-            s->coin_x -= s->scroll_step;
-        }
-        if (chopper_touches(s, COLOR_COIN)) {
-            g_score += 40 * s->scroll_step;
-            s->coin_x = -40;
-        }
-    }
-    // The chopper, then the wall test.
-    const Rgb565* picture = s->anim_count <= 3 ? g_chopper_frame_a : g_chopper_frame_b;
-    Draw::blit(picture, low16(s->chopper_x), low16(s->chopper_y), target, COLOR_KEY, CHOPPER_WIDTH, CHOPPER_HEIGHT);
-    if (s->anim_count == 6) s->anim_count = 0;
-    test_crash(s);
-    steer_chopper(s);
-    std::snprintf(s->score_text, sizeof s->score_text, "SCORE: %i", static_cast<int>(g_score));
-    Draw::text(10, 220, COLOR_HIGHLIGHT, s->score_text, target);
-    move_chopper(s);
-    g_score += s->scroll_step;
-}
-
-// Draws the snapshot's frame once into `target` (which becomes
-// g_draw_target) from a fresh copy of its state.
-template <typename Draw>
-void draw_snapshot_frame(const FrameSnapshot& snap, FrameSurface* target) {
-    g_draw_target = target;
+// Draws the snapshot's frame once, from a fresh copy of its state, by the
+// game's own frame (poll and flip on the in-memory display included); returns
+// the surface it was drawn into.
+inline const FrameSurface* draw_snapshot_frame(const FrameSnapshot& snap) {
+    headless_stop_after(0);
+    const FrameSurface* target = g_draw_target;
     g_score = snap.score;
     g_last_mode = snap.last_mode;
     g_last_speed = snap.last_speed;
     rand_tap::play(snap.draws, snap.draw_count);
     if (snap.title) {
         TitleState s = snap.title_state;
-        title_frame<Draw>(&s, target);
+        run_title_frame(&s);
     } else {
         GameState s = snap.game_state;
-        game_frame<Draw>(&s, target);
+        run_game_frame(&s);
     }
     rand_tap::play(nullptr, 0);
+    return target;
 }

@@ -86,15 +86,7 @@ bool capture_frame(const char* tape_path, std::uint64_t frame, FrameSnapshot* ou
         return false;
     }
     out->frame = frame;
-    if (out->title) {
-        // What the title screen does after showing a frame, before the next.
-        TitleState& s = out->title_state;
-        if (++s.marquee_shift == 8) {
-            s.marquee_shift = 0;
-            if (++s.marquee_start == 700) s.marquee_start = 0;
-        }
-        if (s.input_delay > 0) s.input_delay -= 1;
-    }
+    if (out->title) finish_title_frame(&out->title_state);
     return true;
 }
 

@@ -12,10 +12,10 @@ const std::int32_t SCROLL_STEPS[SPEED_LEVELS] = {1, 2, 5, 10};
 const GameState* g_game_view = nullptr;
 
 namespace {
-
 constexpr std::int32_t UNKNOWN_SPEED_STEP = 5;
+}  // namespace
 
-void set_up(GameState* s, std::int32_t choice) {
+void set_up_game(GameState* s, std::int32_t choice) {
     *s = GameState{};
     reset_tunnel(&s->tunnel);
     g_score = 0;
@@ -38,9 +38,9 @@ void set_up(GameState* s, std::int32_t choice) {
     s->coin_y = 0;
 }
 
-// One frame. The collision tests read back what this frame has drawn so far,
-// so the order of these steps is part of the rules.
-void run_frame(GameState* s) {
+// The collision tests read back what this frame has drawn so far, so the
+// order of these steps is part of the rules.
+void run_game_frame(GameState* s) {
     s->frame_count += 1;
     s->anim_count += 1;
     FrameSurface* target = g_draw_target;
@@ -60,13 +60,11 @@ void run_frame(GameState* s) {
     flip_screen();
 }
 
-}  // namespace
-
 void play_game(std::int32_t choice) {
     GameState s;
-    set_up(&s, choice);
+    set_up_game(&s, choice);
     const PublishedView<GameState> view(g_game_view, &s);
     // The crash frame itself is finished and shown; then the title screen
     // comes back, with that frame still on the display.
-    while (s.crashed != 1) run_frame(&s);
+    while (s.crashed != 1) run_game_frame(&s);
 }

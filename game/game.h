@@ -41,6 +41,13 @@ struct GameState {
 // returns after the crash frame has been shown.
 void play_game(std::int32_t choice);
 
+// The two halves of play_game, for tools that look at one game frame: the
+// state its first frame is drawn from (this also starts the score at 0 and
+// makes the choice the last game's), and one whole frame, from clearing the
+// draw target to the flip.
+void set_up_game(GameState* state, std::int32_t choice);
+void run_game_frame(GameState* state);
+
 // The chopper (its pictures, flight and animation).
 void draw_chopper(GameState* state);
 void steer_chopper(GameState* state);

@@ -101,6 +101,28 @@ void read_menu_buttons(TitleState* s) {
 
 }  // namespace
 
+void run_title_frame(TitleState* s) {
+    FrameSurface* target = g_draw_target;
+    clear_surface(target);
+    draw_tunnel(&s->tunnel, target);
+    if (advance_tunnel(&s->tunnel, TITLE_SCROLL_STEP)) walk_title_tunnel(&s->tunnel);
+    blit_keyed(g_title_image, 10, 10, target, COLOR_KEY, TITLE_WIDTH, TITLE_HEIGHT);
+    draw_marquee(s, target);
+    std::snprintf(s->score_text, sizeof s->score_text, "LAST SCORE: %i", static_cast<int>(g_score));
+    draw_text(100, 180, COLOR_HIGHLIGHT, s->score_text, target);
+    draw_menu(s, target);
+    if (s->input_delay == 0) read_menu_buttons(s);
+    flip_screen();
+}
+
+void finish_title_frame(TitleState* s) {
+    if (++s->marquee_shift == 8) {
+        s->marquee_shift = 0;
+        if (++s->marquee_start == MARQUEE_CYCLE) s->marquee_start = 0;
+    }
+    if (s->input_delay > 0) s->input_delay -= 1;
+}
+
 std::int32_t title_menu() {
     TitleState s{};
     reset_tunnel(&s.tunnel);
@@ -114,24 +136,9 @@ std::int32_t title_menu() {
     s.input_delay = FIRST_POLL_DELAY;
     s.done = 0;
     const PublishedView<TitleState> view(g_title_view, &s);
-
     while (s.done != 1) {
-        FrameSurface* target = g_draw_target;
-        clear_surface(target);
-        draw_tunnel(&s.tunnel, target);
-        if (advance_tunnel(&s.tunnel, TITLE_SCROLL_STEP)) walk_title_tunnel(&s.tunnel);
-        blit_keyed(g_title_image, 10, 10, target, COLOR_KEY, TITLE_WIDTH, TITLE_HEIGHT);
-        draw_marquee(&s, target);
-        std::snprintf(s.score_text, sizeof s.score_text, "LAST SCORE: %i", static_cast<int>(g_score));
-        draw_text(100, 180, COLOR_HIGHLIGHT, s.score_text, target);
-        draw_menu(&s, target);
-        if (s.input_delay == 0) read_menu_buttons(&s);
-        flip_screen();
-        if (++s.marquee_shift == 8) {
-            s.marquee_shift = 0;
-            if (++s.marquee_start == MARQUEE_CYCLE) s.marquee_start = 0;
-        }
-        if (s.input_delay > 0) s.input_delay -= 1;
+        run_title_frame(&s);
+        finish_title_frame(&s);
     }
     return s.mode * 10 + s.speed;
 }

@@ -28,3 +28,9 @@ struct TitleState {
 
 // Runs the title screen until "LET'S GO!" is confirmed; returns mode * 10 + speed.
 std::int32_t title_menu();
+
+// One title frame of title_menu, for tools that look at one frame: from
+// clearing the draw target to the flip, then what follows the flip (the
+// marquee's step and the countdown to the next button read).
+void run_title_frame(TitleState* state);
+void finish_title_frame(TitleState* state);

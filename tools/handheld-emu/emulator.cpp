@@ -255,9 +255,13 @@ int changed_register(const Display& display) {
 }
 
 // Which of the four address writes have arrived, one bit each in write order.
+// The registers are looked at last-written first: the binary may store while
+// they are read, and read in its own order a late look at the first register
+// could miss a store that the looks at the later ones then see, making a flip
+// in the right order look like one out of order.
 unsigned written_mask(const Display& display) {
     unsigned mask = 0;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 3; i >= 0; --i)
         if (load(display, ADDRESS_REG[i]) != ADDRESS_UNWRITTEN) mask |= 1u << i;
     return mask;
 }
@@ -377,7 +381,15 @@ void play_display(Controller* c) {
     bool flipped_this_refresh = false;
     r.refreshes = 1;
     while (!c->done) {
-        if (binary_ended(c)) return;
+        if (binary_ended(c)) {
+            // A binary that ends right after a flip may be gone before the
+            // controller looked: that last flip was still made and counts.
+            if (d.regs != nullptr && written_mask(d) == 0xFu) {
+                take_flip(c, &flipped_this_refresh);
+                if (r.outcome != EmulatorOutcome::fault) r.outcome = EmulatorOutcome::binary_exited;
+            }
+            return;
+        }
         const long long now = now_ns();
         if (d.regs == nullptr) {
             // Nothing to show without a register block; a sound binary stops.
