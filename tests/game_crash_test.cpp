@@ -38,8 +38,8 @@ std::vector<FrameRecord> one_game(std::int32_t mode, std::int32_t speed,
 std::size_t expect_crash_where_the_model_says(const std::vector<FrameRecord>& run) {
     const long first = find_frame(run, [](const FrameRecord& r) { return r.in_game; });
     EXPECT_GE(first, 0);
-    GameState drawn = game_setup_state(run[static_cast<std::size_t>(first)].game.mode,
-                                       run[static_cast<std::size_t>(first)].game.scroll_step);
+    GameState drawn = new_game(run[static_cast<std::size_t>(first)].last_mode,
+                               run[static_cast<std::size_t>(first)].last_speed);
     for (auto i = static_cast<std::size_t>(first); i < run.size() && run[i].in_game; ++i) {
         const GameState& g = run[i].game;
         const bool touching = model_crash(drawn, drawn.chopper_y);
@@ -119,7 +119,7 @@ void crash_stages(GameState* s, bool hold) {
 }
 
 GameState far_block_game() {
-    GameState s = game_setup_state(MODE_NORMAL, 1);
+    GameState s = new_game(MODE_NORMAL, 0);
     s.block_x = 250;  // well away from the chopper
     s.block_y = 0;
     return s;

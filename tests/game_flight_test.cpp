@@ -33,38 +33,8 @@ TEST(Flight, HoldingFromRestClimbs23RowsIn10Frames95In20) {
     EXPECT_EQ(game_frame(twenty, 12, 20).game.vertical_speed, -10);
 }
 
-TEST(Flight, ThirtyFramesOfHoldingClimb242Rows) {
-    // Off the top of any tunnel, so only the stages themselves can show it.
-    GameState s = game_setup_state(MODE_NORMAL, 1);
-    g_key_state[BUTTON_ACTION] = 1;
-    for (int i = 0; i < 30; ++i) {
-        steer_chopper(&s);
-        move_chopper(&s);
-    }
-    g_key_state[BUTTON_ACTION] = 0;
-    EXPECT_EQ(s.chopper_y, 109 - 242);
-    EXPECT_EQ(s.vertical_speed, -19);
-}
-
-TEST(Flight, SpeedCurveAtItsTablePoints) {
-    // (momentum, rows per frame): the square of |momentum| + 9 over 80, with
-    // the sign of the momentum and 0 counted as sinking.
-    const std::int32_t points[][2] = {{0, 1},   {1, 1},   {-1, -1}, {3, 1},   {-3, -1}, {4, 2},   {6, 2},    {-6, -2},
-                                      {7, 3},   {8, 3},   {9, 4},   {10, 4},  {11, 5},  {12, 5},   {13, 6},
-                                      {14, 6},  {15, 7},  {16, 7},  {17, 8},  {18, 9},  {19, 9},   {20, 10},
-                                      {-20, -10}, {30, 19}, {-30, -19}, {40, 30}, {-40, -30}};
-    for (const auto& p : points) {
-        GameState s = game_setup_state(MODE_NORMAL, 1);
-        s.momentum = p[0] - 1;  // released: the counter rises to p[0]
-        g_key_state[BUTTON_ACTION] = 0;
-        steer_chopper(&s);
-        EXPECT_EQ(s.momentum, p[0]);
-        EXPECT_EQ(s.vertical_speed, p[1]) << "momentum " << p[0];
-    }
-}
-
 TEST(Flight, SinkingFastThenHoldingKeepsSinkingForTwentyFrames) {
-    GameState s = game_setup_state(MODE_NORMAL, 1);
+    GameState s = new_game(MODE_NORMAL, 0);
     s.momentum = 20;
     g_key_state[BUTTON_ACTION] = 1;
     std::vector<std::int32_t> moves;

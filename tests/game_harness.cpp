@@ -94,16 +94,8 @@ bool model_crash(const GameState& drawn, std::int32_t chopper_y) {
     return false;
 }
 
-GameState game_setup_state(std::int32_t mode, std::int32_t scroll_step) {
-    GameState s{};
-    reset_tunnel(&s.tunnel);
-    s.mode = mode;
-    s.scroll_step = scroll_step;
-    s.chopper_x = 50;
-    s.chopper_y = 109;
-    s.speed_divisor = 80;
-    s.block_x = -30;
-    s.block_dir = 1;
-    s.coin_x = -40;
+GameState new_game(std::int32_t mode, std::int32_t speed_level) {
+    GameState s;
+    set_up_game(&s, mode * 10 + speed_level);
     return s;
 }

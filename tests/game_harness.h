@@ -55,5 +55,5 @@ bool model_wall(const GameState& drawn, std::int32_t x, std::int32_t y);
 // True when a probe point of a chopper at row `chopper_y` hits model_wall.
 bool model_crash(const GameState& drawn, std::int32_t chopper_y);
 
-// The state a game's first frame is drawn from.
-GameState game_setup_state(std::int32_t mode, std::int32_t scroll_step);
+// The state a game's first frame is drawn from, by the game's own set-up.
+GameState new_game(std::int32_t mode, std::int32_t speed_level);

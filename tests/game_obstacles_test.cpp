@@ -30,7 +30,7 @@ TEST(Block, LivesFor341_171_69_35FramesAtTheFourSteps) {
     OwnSurface own;
     const std::int32_t lifetimes[] = {341, 171, 69, 35};
     for (int level = 0; level < 4; ++level) {
-        GameState s = game_setup_state(MODE_NORMAL, SCROLL_STEPS[level]);
+        GameState s = new_game(MODE_NORMAL, level);
         std::vector<int> lives;
         int frames = 0;
         for (int frame = 1; frame <= 1200; ++frame) {
@@ -53,7 +53,7 @@ TEST(Block, LivesFor341_171_69_35FramesAtTheFourSteps) {
 // The rows the moving block is drawn at in `frames` frames from (y, dir).
 std::vector<std::int32_t> moving_rows(std::int32_t y, std::int32_t dir, int frames) {
     OwnSurface own;
-    GameState s = game_setup_state(MODE_MOVING, 1);
+    GameState s = new_game(MODE_MOVING, 0);
     s.block_x = 200;
     s.block_y = y;
     s.block_dir = dir;
@@ -80,7 +80,7 @@ TEST(Coin, AWinningRollPlacesACoinOnlyOnceTheBlockIsAtX299) {
     int win = 0;  // index of the first winning roll from power-on
     for (std::srand(1); std::rand() % 80 != 0;) ++win;
     const auto coin_after_roll = [win](std::int32_t block_x, std::int32_t coin_x) {
-        GameState s = game_setup_state(MODE_COIN, 5);
+        GameState s = new_game(MODE_COIN, 2);
         s.block_x = block_x;
         s.coin_x = coin_x;
         s.coin_y = 100;
@@ -96,7 +96,7 @@ TEST(Coin, AWinningRollPlacesACoinOnlyOnceTheBlockIsAtX299) {
 
 TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
     OwnSurface own;
-    GameState s = game_setup_state(MODE_COIN, 5);
+    GameState s = new_game(MODE_COIN, 2);
     s.coin_x = 200;  // in play, away from the chopper
     s.coin_y = 100;
     g_score = 1000;
@@ -112,7 +112,7 @@ TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
 
 TEST(Collision, OnlyTheProbePointsSeeTheWall) {
     OwnSurface own;
-    GameState s = game_setup_state(MODE_NORMAL, 1);
+    GameState s = new_game(MODE_NORMAL, 0);
     put_pixel(s.chopper_x + 25, s.chopper_y + 12, COLOR_WALL, g_draw_target);  // under the body
     test_crash(&s);
     EXPECT_EQ(s.crashed, 0);
@@ -190,7 +190,7 @@ struct RandReplay {
                 title_frame(r, &top33);
                 continue;
             }
-            if (entering) before = game_setup_state(r.game.mode, r.game.scroll_step);
+            if (entering) before = new_game(r.last_mode, r.last_speed);
             game_frame(r, before);
             before = r.game;
         }

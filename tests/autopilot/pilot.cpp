@@ -4,6 +4,7 @@
 
 #include "game_harness.h"
 #include "platform/buttons.h"
+#include "platform/display.h"
 
 namespace {
 constexpr int Y_RANGE = 240;
@@ -12,37 +13,32 @@ constexpr int MOMENTUM_RANGE = 2 * MOMENTUM_LIMIT + 1;
 constexpr std::uint32_t ACTION_WORD = 1u << BUTTON_ACTION;
 constexpr std::int32_t PROBE_LEFT = 49, PROBE_RIGHT = 100;
 
-// The state frame n + k is drawn from, seen from the poll of frame n: the
-// tunnel and the block have already moved for frame n + 1.
-GameState predict(const GameState& view, int k) {
-    GameState s = view;
-    const std::int32_t moved = view.tunnel.offset + (k - 1) * view.scroll_step;
-    const int shifts = moved / TUNNEL_COLUMN_WIDTH;
-    s.tunnel.offset = moved % TUNNEL_COLUMN_WIDTH;
-    for (int i = 0; i < TUNNEL_COLUMNS; ++i) {
-        // Columns that have not been made yet are guessed to repeat the last.
-        const int from = std::min(i + shifts, TUNNEL_COLUMNS - 1);
-        s.tunnel.top[i] = view.tunnel.top[from];
-        s.tunnel.gap[i] = view.tunnel.gap[from];
-    }
-    for (int j = 1; j < k; ++j) {
-        if (s.block_x < -20) break;  // its successor starts off the right edge
-        s.block_x -= s.scroll_step;
-        if (s.mode != MODE_MOVING) continue;
-        if (s.block_dir == 1) {
-            if (s.block_y <= 179) s.block_y += 1;
-            if (s.block_y > 179) s.block_dir = 0;
-        }
-        if (s.block_dir == 0) {
-            if (s.block_y > 0) s.block_y -= 1;
-            if (s.block_y <= 0) s.block_dir = 1;
-        }
-    }
+// The state the next frame is drawn from, by the game's own steps: the
+// tunnel moves on, columns not made yet guessed to repeat the last, and the
+// block moves, drawn into a scratch surface. A block due to be placed anew
+// would draw from rand(); its successor starts off the right edge anyway.
+GameState one_frame_on(GameState s) {
+    static FrameSurface scratch;
+    FrameSurface* const drawing = g_draw_target;
+    g_draw_target = &scratch;
+    advance_tunnel(&s.tunnel, s.scroll_step);
+    if (s.block_x >= -20) update_block(&s);
+    g_draw_target = drawing;
     return s;
 }
 }  // namespace
 
-std::int32_t chopper_speed(std::int32_t m) { return m < 0 ? -((m - 9) * (m - 9) / 80) : (m + 9) * (m + 9) / 80; }
+// The chopper's speed for a climb/sink counter, by the game's own steering.
+static std::int32_t chopper_speed(std::int32_t momentum, std::int32_t divisor) {
+    GameState s{};
+    s.speed_divisor = divisor;
+    s.momentum = momentum + 1;
+    const std::uint8_t held = g_key_state[BUTTON_ACTION];
+    g_key_state[BUTTON_ACTION] = 1;
+    steer_chopper(&s);
+    g_key_state[BUTTON_ACTION] = held;
+    return s.vertical_speed;
+}
 
 Pilot::Pilot(int depth, int margin)
     : depth_(depth), margin_(margin), seen_(static_cast<std::size_t>((depth + 1) * Y_RANGE * MOMENTUM_RANGE), 0) {}
@@ -67,7 +63,7 @@ bool Pilot::prefer_climb(std::int32_t y, std::int32_t momentum) const {
     // Head for the goal at a speed that shrinks as it comes near, so the
     // inertia does not carry the chopper past it.
     const std::int32_t wanted = std::clamp((goal_ - (y + 11)) / 5, -5, 5);
-    return chopper_speed(momentum) > wanted;
+    return chopper_speed(momentum, divisor_) > wanted;
 }
 
 bool Pilot::search(int k, std::int32_t y, std::int32_t momentum, bool strict) {
@@ -82,7 +78,7 @@ bool Pilot::search(int k, std::int32_t y, std::int32_t momentum, bool strict) {
     for (int i = 0; i < 2; ++i) {
         const bool climb = (i == 0) == climb_first;
         const std::int32_t m = climb ? momentum - 1 : momentum + 1;
-        if (search(k + 1, y + chopper_speed(m), m, strict)) return true;
+        if (search(k + 1, y + chopper_speed(m, divisor_), m, strict)) return true;
     }
     return false;
 }
@@ -108,8 +104,13 @@ std::int32_t Pilot::passage_centre(const GameState& view) const {
 
 std::uint32_t Pilot::game_word(const GameState& view) {
     ahead_.clear();
-    ahead_.push_back(view);  // [0] is not looked at: frame n is already drawn
-    for (int k = 1; k <= depth_; ++k) ahead_.push_back(predict(view, k));
+    // [k]: what frame n + k is drawn from, seen from the poll of frame n; the
+    // tunnel and the block have already moved for frame n + 1. [0] is not
+    // looked at: frame n is already drawn.
+    ahead_.push_back(view);
+    ahead_.push_back(view);
+    for (int k = 2; k <= depth_; ++k) ahead_.push_back(one_frame_on(ahead_.back()));
+    divisor_ = view.speed_divisor;
     goal_ = target ? target(view) : NO_TARGET;
     if (goal_ == NO_TARGET) goal_ = passage_centre(view);
     const bool climb_first = prefer_climb(view.chopper_y, view.momentum);
@@ -119,7 +120,7 @@ std::uint32_t Pilot::game_word(const GameState& view) {
         for (int i = 0; i < 2; ++i) {
             const bool climb = (i == 0) == climb_first;
             const std::int32_t m = climb ? view.momentum - 1 : view.momentum + 1;
-            if (search(1, view.chopper_y + chopper_speed(m), m, strict)) return climb ? ACTION_WORD : 0;
+            if (search(1, view.chopper_y + chopper_speed(m, divisor_), m, strict)) return climb ? ACTION_WORD : 0;
         }
     }
     ++cornered;

@@ -49,7 +49,5 @@ private:
     std::vector<std::uint32_t> seen_;
     std::uint32_t generation_ = 0;
     std::int32_t goal_ = 0;
+    std::int32_t divisor_ = 0;  // the game's, taken from its view
 };
-
-// The chopper's speed for a climb/sink counter, as the game computes it.
-std::int32_t chopper_speed(std::int32_t momentum);

@@ -31,7 +31,9 @@ TEST(EmulatedHandheld, ShowsEachFlippedBufferAsDrawnAndPlaysTheTapeOneWordPerPol
         EXPECT_EQ(f.buffer, static_cast<int>(i % 2)) << "frame " << i + 1;
         EXPECT_EQ(f.address, f.buffer == 0 ? DISPLAY_ADDR_FB0 : DISPLAY_ADDR_FB1) << "frame " << i + 1;
         EXPECT_EQ(f.hash, frame_hash(&drawn)) << "frame " << i + 1 << " not as drawn";
-        if (i > 0) EXPECT_GT(f.refresh, r.frames[i - 1].refresh) << "frame " << i + 1;
+        if (i > 0) {
+            EXPECT_GT(f.refresh, r.frames[i - 1].refresh) << "frame " << i + 1;
+        }
     }
 }
 
