@@ -31,7 +31,6 @@ extern "C" {
 void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
 void* __libc_realloc(void*, std::size_t);
-void* __libc_memalign(std::size_t, std::size_t);
 void __libc_free(void*);
 
 void* malloc(std::size_t n) {
@@ -46,32 +45,17 @@ void* realloc(void* p, std::size_t n) {
     note_allocation();
     return __libc_realloc(p, n);
 }
-void* aligned_alloc(std::size_t alignment, std::size_t n) {
-    note_allocation();
-    return __libc_memalign(alignment, n);
-}
-int posix_memalign(void** out, std::size_t alignment, std::size_t n) {
-    note_allocation();
-    *out = __libc_memalign(alignment, n);
-    return *out == nullptr ? 12 /* ENOMEM */ : 0;
-}
 void free(void* p) { __libc_free(p); }
 }
 
+// The library's operator new[] comes here too.
 void* operator new(std::size_t n) {
     note_allocation();
     if (void* p = __libc_malloc(n == 0 ? 1 : n)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t n) {
-    note_allocation();
-    if (void* p = __libc_malloc(n == 0 ? 1 : n)) return p;
-    throw std::bad_alloc();
-}
 void operator delete(void* p) noexcept { __libc_free(p); }
-void operator delete[](void* p) noexcept { __libc_free(p); }
 void operator delete(void* p, std::size_t) noexcept { __libc_free(p); }
-void operator delete[](void* p, std::size_t) noexcept { __libc_free(p); }
 #endif
 
 namespace {

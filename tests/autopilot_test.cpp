@@ -12,17 +12,7 @@ namespace {
 
 TEST(Autopilot, FliesAtSlowForAtLeast3000FramesFromPowerOn) {
     Pilot pilot;
-    const ButtonSource buttons = [&](std::uint64_t, std::uint64_t poll) {
-        return g_game_view != nullptr ? pilot.game_word(*g_game_view)
-                                      : Pilot::menu_word(*g_title_view, MODE_NORMAL, 0, poll);
-    };
-    RunOptions options;
-    bool played = false;
-    options.stop = [&played](const std::vector<FrameRecord>& run) {
-        played = played || run.back().in_game;
-        return played && !run.back().in_game;  // the title screen after the crash
-    };
-    const auto run = run_program(40000, buttons, options);
+    const auto run = play_one_game(MODE_NORMAL, 0, [&pilot](const GameState& g) { return pilot.game_word(g); });
     ASSERT_GE(run.size(), 2u);
     const FrameRecord& last_game = run[run.size() - 2];
     ASSERT_TRUE(last_game.in_game);

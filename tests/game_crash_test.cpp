@@ -3,7 +3,6 @@
 // title screen that shows its score.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "autopilot/pilot.h"
@@ -13,23 +12,6 @@
 #include "platform/display.h"
 
 namespace {
-
-// One game from power-on: the menu walked to `mode`/`speed`, then `buttons`
-// in the game; the run ends on the first title frame after it.
-std::vector<FrameRecord> one_game(std::int32_t mode, std::int32_t speed,
-                                  const std::function<std::uint32_t(const GameState&)>& buttons) {
-    RunOptions options;
-    bool played = false;
-    options.stop = [&played](const std::vector<FrameRecord>& run) {
-        played = played || run.back().in_game;
-        return played && !run.back().in_game;
-    };
-    const auto source = [&](std::uint64_t, std::uint64_t poll) -> std::uint32_t {
-        if (g_game_view == nullptr) return Pilot::menu_word(*g_title_view, mode, speed, poll);
-        return buttons(*g_game_view);
-    };
-    return run_program(40000, source, options);
-}
 
 // Every frame of the game in `run` against the model of what its probe
 // points see: crashed exactly in the first frame in which one of them lies
@@ -52,7 +34,7 @@ std::size_t expect_crash_where_the_model_says(const std::vector<FrameRecord>& ru
 }
 
 TEST(Crash, SinkingIntoTheFloorEndsTheGameAndTheCrashFrameRunsToItsEnd) {
-    const auto run = one_game(MODE_NORMAL, 1, [](const GameState&) { return 0u; });
+    const auto run = play_one_game(MODE_NORMAL, 1, [](const GameState&) { return 0u; });
     const std::size_t c = expect_crash_where_the_model_says(run);
     const FrameRecord& crash = run[c];
     const FrameRecord& before = run[c - 1];
@@ -75,7 +57,7 @@ TEST(Crash, FlownGamesEndExactlyAtTheFirstTouch) {
     for (const std::int32_t mode : {MODE_NORMAL, MODE_MOVING}) {
         for (const std::int32_t speed : {0, 2, 3}) {
             Pilot pilot;
-            const auto run = one_game(mode, speed, [&pilot](const GameState& g) {
+            const auto run = play_one_game(mode, speed, [&pilot](const GameState& g) {
                 return g.frame_count < 1500 ? pilot.game_word(g) : 1u << BUTTON_ACTION;
             });
             expect_crash_where_the_model_says(run);
@@ -88,22 +70,13 @@ TEST(Crash, FlyingIntoTheBlockEndsTheGame) {
     Pilot pilot;
     pilot.reckless = true;
     pilot.target = [](const GameState& g) { return g.block_y + 30; };
-    const auto run = one_game(MODE_NORMAL, 1, [&pilot](const GameState& g) { return pilot.game_word(g); });
+    const auto run = play_one_game(MODE_NORMAL, 1, [&pilot](const GameState& g) { return pilot.game_word(g); });
     const std::size_t c = expect_crash_where_the_model_says(run);
     GameState drawn = run[c - 1].game;
     ASSERT_TRUE(model_crash(drawn, drawn.chopper_y));
     drawn.block_x = -100;  // without the block nothing would be touched
     EXPECT_FALSE(model_crash(drawn, drawn.chopper_y)) << "the crash was not the block's";
 }
-
-// A heap surface of its own: a probe read past its edges would be a memory
-// error that a sanitizer build reports.
-struct OwnSurface {
-    std::unique_ptr<FrameSurface> surface = std::make_unique<FrameSurface>();
-    FrameSurface* saved = g_draw_target;
-    OwnSurface() { g_draw_target = surface.get(); }
-    ~OwnSurface() { g_draw_target = saved; }
-};
 
 // The stages of a game frame that decide a crash, on a made-up game.
 void crash_stages(GameState* s, bool hold) {

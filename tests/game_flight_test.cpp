@@ -50,17 +50,7 @@ TEST(Flight, SinkingFastThenHoldingKeepsSinkingForTwentyFrames) {
 
 // A game at `speed` that the pilot flies for `fly` frames and then lets sink.
 std::vector<FrameRecord> play(std::int32_t mode, std::int32_t speed, std::int32_t fly, Pilot* pilot) {
-    RunOptions options;
-    bool played = false;
-    options.stop = [&played](const std::vector<FrameRecord>& run) {
-        played = played || run.back().in_game;
-        return played && !run.back().in_game;
-    };
-    const auto buttons = [&](std::uint64_t, std::uint64_t poll) -> std::uint32_t {
-        if (g_game_view == nullptr) return Pilot::menu_word(*g_title_view, mode, speed, poll);
-        return g_game_view->frame_count <= fly ? pilot->game_word(*g_game_view) : 0u;
-    };
-    return run_program(30000, buttons, options);
+    return play_one_game(mode, speed, [&](const GameState& g) { return g.frame_count <= fly ? pilot->game_word(g) : 0u; });
 }
 
 TEST(Score, GrowsByTheStepEachFrameAndTheLineShowsItBeforeTheFramesOwnStep) {

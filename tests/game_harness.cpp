@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "autopilot/pilot.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "ports/common/frame_hash.h"
@@ -64,6 +65,21 @@ std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons,
     headless_set_observer(nullptr, nullptr);
     headless_set_buttons(nullptr, nullptr);
     return std::move(session.records);
+}
+
+std::vector<FrameRecord> play_one_game(std::int32_t mode, std::int32_t speed,
+                                       const std::function<std::uint32_t(const GameState&)>& buttons) {
+    RunOptions options;
+    bool played = false;
+    options.stop = [&played](const std::vector<FrameRecord>& run) {
+        played = played || run.back().in_game;
+        return played && !run.back().in_game;
+    };
+    const auto source = [&](std::uint64_t, std::uint64_t poll) -> std::uint32_t {
+        if (g_game_view == nullptr) return Pilot::menu_word(*g_title_view, mode, speed, poll);
+        return buttons(*g_game_view);
+    };
+    return run_program(40000, source, options);
 }
 
 ButtonSource tape_buttons(const std::string& tape_text) {

@@ -3,11 +3,13 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "game/game.h"
 #include "game/title.h"
+#include "platform/display.h"
 
 // The button word to deliver at a poll: the frame being drawn (1-based) and
 // the poll's number in the run (0 for the first).
@@ -40,6 +42,12 @@ void power_on();
 // Powers on and runs the loop until `frames` frames are shown (or stop says so).
 std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options = {});
 
+// One game from power-on: the menu walked to `mode` and `speed`, then
+// `buttons` answers each poll of the game; the run ends on the first title
+// frame after it.
+std::vector<FrameRecord> play_one_game(std::int32_t mode, std::int32_t speed,
+                                       const std::function<std::uint32_t(const GameState&)>& buttons);
+
 // The buttons of a tape text ("12 ACTION\n30 -"), every poll of frame f
 // reading the word in force at f.
 ButtonSource tape_buttons(const std::string& tape_text);
@@ -57,3 +65,16 @@ bool model_crash(const GameState& drawn, std::int32_t chopper_y);
 
 // The state a game's first frame is drawn from, by the game's own set-up.
 GameState new_game(std::int32_t mode, std::int32_t speed_level);
+
+// A cleared surface of its own on the heap that the game's steps draw into
+// while it lives, so that a read past its edges is a memory error a sanitizer
+// build reports.
+struct OwnSurface {
+    std::unique_ptr<FrameSurface> surface = std::make_unique<FrameSurface>();
+    FrameSurface* saved = g_draw_target;
+    OwnSurface() {
+        clear_surface(surface.get());
+        g_draw_target = surface.get();
+    }
+    ~OwnSurface() { g_draw_target = saved; }
+};
