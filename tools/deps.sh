@@ -19,7 +19,7 @@ play=(
 # version that matches the clang installed here.
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfreetype-dev fonts-dejavu-core xfonts-base
+  libfreetype-dev fonts-dejavu-core
   g++-arm-linux-gnueabi qemu-user
   # the SDL2 handheld port and its tests (make port, tests/port): cross
   # compilers, and zip for the port folder's zip

@@ -1,15 +1,5 @@
 #include "ports/common/frame_hash.h"
 
-std::uint64_t fnv1a64(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (std::size_t i = 0; i < size; ++i) {
-        h ^= bytes[i];
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
 std::uint64_t frame_hash(const FrameSurface* frame) {
     std::uint64_t h = 0xcbf29ce484222325ull;
     for (Rgb565 p : frame->pixels) {

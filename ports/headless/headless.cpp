@@ -14,9 +14,7 @@ HeadlessButtons s_buttons = nullptr;
 void* s_buttons_context = nullptr;
 std::uint64_t s_limit = 0;
 std::uint64_t s_shown = 0;
-std::uint64_t s_refreshes = 0;
 std::uint64_t s_polls = 0;
-const FrameSurface* s_on_display = nullptr;
 }  // namespace
 
 void headless_start() {
@@ -27,8 +25,7 @@ void headless_start() {
     reset_button_state();
     s_observer = nullptr;
     s_buttons = nullptr;
-    s_limit = s_shown = s_refreshes = s_polls = 0;
-    s_on_display = nullptr;
+    s_limit = s_shown = s_polls = 0;
 }
 
 void headless_set_observer(HeadlessObserver observer, void* context) {
@@ -44,20 +41,16 @@ void headless_set_buttons(HeadlessButtons buttons, void* context) {
 void headless_stop_after(std::uint64_t frames) { s_limit = frames; }
 
 std::uint64_t headless_frames_shown() { return s_shown; }
-std::uint64_t headless_refreshes() { return s_refreshes; }
 std::uint64_t headless_polls() { return s_polls; }
-const FrameSurface* headless_shown_buffer() { return s_on_display; }
-FrameSurface* headless_buffer(int index) { return &s_buffers[index & 1]; }
 
 // The refresh is instant: a headless display is always at the start of a new
 // refresh when asked.
-void platform_wait_refresh() { ++s_refreshes; }
+void platform_wait_refresh() {}
 
 void platform_show(std::uint32_t display_address) {
     const int index = display_address == DISPLAY_ADDR_FB0 ? 0 : 1;
-    s_on_display = &s_buffers[index];
     ++s_shown;
-    if (s_observer != nullptr) s_observer(s_observer_context, s_shown, index, s_on_display);
+    if (s_observer != nullptr) s_observer(s_observer_context, s_shown, index, &s_buffers[index]);
     if (s_limit != 0 && s_shown >= s_limit) throw HeadlessStop{};
 }
 

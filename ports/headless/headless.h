@@ -28,9 +28,4 @@ void headless_set_buttons(HeadlessButtons buttons, void* context);
 void headless_stop_after(std::uint64_t frames);
 
 std::uint64_t headless_frames_shown();
-std::uint64_t headless_refreshes();
 std::uint64_t headless_polls();
-// The buffer on display (nullptr before the first flip).
-const FrameSurface* headless_shown_buffer();
-// The surfaces behind g_frame.
-FrameSurface* headless_buffer(int index);
