@@ -53,18 +53,6 @@ TEST(Crash, SinkingIntoTheFloorEndsTheGameAndTheCrashFrameRunsToItsEnd) {
     EXPECT_EQ(title.title.speed, 1);
 }
 
-TEST(Crash, FlownGamesEndExactlyAtTheFirstTouch) {
-    for (const std::int32_t mode : {MODE_NORMAL, MODE_MOVING}) {
-        for (const std::int32_t speed : {0, 2, 3}) {
-            Pilot pilot;
-            const auto run = play_one_game(mode, speed, [&pilot](const GameState& g) {
-                return g.frame_count < 1500 ? pilot.game_word(g) : 1u << BUTTON_ACTION;
-            });
-            expect_crash_where_the_model_says(run);
-        }
-    }
-}
-
 TEST(Crash, FlyingIntoTheBlockEndsTheGame) {
     // The pilot heads for the middle of the first block, minding nothing else.
     Pilot pilot;

@@ -1,11 +1,8 @@
-// The chopper's flight and the score: climbing and sinking with inertia, the
-// speed curve, and the score that grows with the distance flown.
+// The chopper's flight: climbing and sinking with inertia from rest and from
+// a fast sink. The score and the speed curve through whole games are fixed by
+// the golden runs.
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "autopilot/pilot.h"
-#include "game/view.h"
 #include "game_harness.h"
 #include "platform/buttons.h"
 
@@ -46,50 +43,6 @@ TEST(Flight, SinkingFastThenHoldingKeepsSinkingForTwentyFrames) {
     }
     g_key_state[BUTTON_ACTION] = 0;
     EXPECT_EQ(moves, (std::vector<std::int32_t>{9, 9, 8, 7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 2, 1, 1, 1, 1, -1}));
-}
-
-// A game at `speed` that the pilot flies for `fly` frames and then lets sink.
-std::vector<FrameRecord> play(std::int32_t mode, std::int32_t speed, std::int32_t fly, Pilot* pilot) {
-    return play_one_game(mode, speed, [&](const GameState& g) { return g.frame_count <= fly ? pilot->game_word(g) : 0u; });
-}
-
-TEST(Score, GrowsByTheStepEachFrameAndTheLineShowsItBeforeTheFramesOwnStep) {
-    for (std::int32_t speed = 0; speed < 4; ++speed) {
-        Pilot pilot;
-        const auto run = play(MODE_NORMAL, speed, 400, &pilot);
-        const std::int32_t step = SCROLL_STEPS[speed];
-        std::int32_t frames = 0;
-        for (const FrameRecord& r : run) {
-            if (!r.in_game) continue;
-            ++frames;
-            ASSERT_EQ(r.score, r.game.frame_count * step) << "speed " << speed;
-            ASSERT_EQ(std::string(r.game.score_text), "SCORE: " + std::to_string((r.game.frame_count - 1) * step));
-        }
-        EXPECT_GT(frames, 400) << "speed " << speed;
-        EXPECT_EQ(run.back().score, frames * step) << "the crash frame counts";
-    }
-}
-
-TEST(Score, ACoinPaysFortyStepsAndTheSameFramesLineShowsIt) {
-    // The pilot heads for each coin; at FAST a coin is worth 200.
-    Pilot pilot;
-    pilot.target = [](const GameState& g) {
-        return g.coin_x > -40 && g.coin_x + 31 >= 49 ? g.coin_y + 16 : NO_TARGET;
-    };
-    const auto run = play(MODE_COIN, 2, 3000, &pilot);
-    int coins = 0;
-    for (std::size_t i = 1; i < run.size(); ++i) {
-        const FrameRecord& r = run[i];
-        if (!r.in_game || r.game.frame_count == 1) continue;
-        const std::int32_t gained = r.score - run[i - 1].score;
-        if (gained == 5) continue;
-        ++coins;
-        EXPECT_EQ(gained, 5 + 200);
-        EXPECT_EQ(r.game.coin_x, -40);
-        EXPECT_EQ(std::string(r.game.score_text), "SCORE: " + std::to_string(r.score - 5));
-    }
-    EXPECT_GT(coins, 0) << "the pilot collected no coin";
-    std::printf("coins collected at FAST: %d\n", coins);
 }
 
 }  // namespace
