@@ -3,8 +3,7 @@
 //   burrow_soak TITLE_FRAMES GAMES [HANDHELD_BINARY HANDHELD_FRAMES]
 //
 // The title screen for TITLE_FRAMES frames with no button: it stays the title
-// screen, its wandering passage stays within its bound and every block of
-// frames costs about the same. Then GAMES games in one session, every mode
+// screen and its wandering passage stays within its bound. Then GAMES games in one session, every mode
 // and speed in turn, flown by random presses: each must start as chosen and
 // end in a crash before the passage has long been closed. Then the device
 // binary on the emulated handheld for HANDHELD_FRAMES frames of random button
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,6 +23,7 @@
 #include "game_harness.h"
 #include "platform/buttons.h"
 #include "ports/common/frame_hash.h"
+#include "ports/common/poll_tape.h"
 #include "ports/headless/headless.h"
 #include "tools/handheld-emu/emulator.h"
 
@@ -35,12 +34,6 @@ int g_findings = 0;
 void finding(const std::string& what) {
     std::fprintf(stderr, "burrow_soak: %s\n", what.c_str());
     if (++g_findings >= 10) std::exit(1);
-}
-
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // Runs the loop from power-on until it stops itself or `frames` are shown.
@@ -55,37 +48,16 @@ void run(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons
     }
 }
 
-struct TitleSoak {
-    std::uint64_t block = 10000;
-    double block_start = 0;
-    std::vector<double> block_ms;
-};
-
-void title_frame(void* context, std::uint64_t frame, int, const FrameSurface*) {
-    TitleSoak* s = static_cast<TitleSoak*>(context);
+void title_frame(void*, std::uint64_t frame, int, const FrameSurface*) {
     if (g_title_view == nullptr) return finding("frame " + std::to_string(frame) + " is not the title screen");
     for (std::int32_t top : g_title_view->tunnel.top)
         if (top > TITLE_TOP_LIMIT || top < -TITLE_TOP_LIMIT) finding("title passage past its bound");
-    if (frame % s->block == 0) {
-        const double now = cpu_seconds();
-        s->block_ms.push_back((now - s->block_start) * 1000);
-        s->block_start = now;
-    }
 }
 
 void soak_title(std::uint64_t frames) {
-    static TitleSoak s;
-    s.block = std::max<std::uint64_t>(frames / 100, 1);
-    s.block_start = cpu_seconds();
-    run(frames, title_frame, nullptr, &s);
+    run(frames, title_frame, nullptr, nullptr);
     if (headless_frames_shown() != frames) finding("the title screen stopped early");
-    std::vector<double> sorted = s.block_ms;
-    std::sort(sorted.begin(), sorted.end());
-    const double median = sorted.empty() ? 0 : sorted[sorted.size() / 2], worst = sorted.empty() ? 0 : sorted.back();
-    std::printf("title: %llu frames, CPU ms per %llu frames median %.0f max %.0f\n",
-                static_cast<unsigned long long>(frames), static_cast<unsigned long long>(s.block), median, worst);
-    // Judged only on long runs, where a busy machine's noise averages out.
-    if (frames >= 100000 && worst > 3 * median) finding("a block of title frames cost more than 3x the median");
+    std::printf("title: %llu frames\n", static_cast<unsigned long long>(frames));
 }
 
 struct GameSoak {
@@ -148,22 +120,12 @@ void soak_games(std::uint64_t games) {
                 static_cast<unsigned long long>(headless_frames_shown()));
 }
 
-struct PollSource {
-    const std::vector<unsigned char>* bytes;
-    std::size_t at = 0;
-    std::vector<std::uint64_t> hashes;
-};
-
-bool poll_word(void* context, std::uint64_t, std::uint64_t, std::uint32_t* word) {
-    PollSource* p = static_cast<PollSource*>(context);
-    if (p->at + 4 > p->bytes->size()) return false;
-    *word = 0;
-    for (int b = 0; b < 4; ++b) *word |= static_cast<std::uint32_t>((*p->bytes)[p->at++]) << (8 * b);
-    return true;
+bool poll_word(void* tape, std::uint64_t, std::uint64_t, std::uint32_t* word) {
+    return poll_tape_read(static_cast<PollTape*>(tape), word);
 }
 
-void poll_frame(void* context, std::uint64_t, int, const FrameSurface* shown) {
-    static_cast<PollSource*>(context)->hashes.push_back(frame_hash(shown));
+void poll_frame(void* hashes, std::uint64_t, int, const FrameSurface* shown) {
+    static_cast<std::vector<std::uint64_t>*>(hashes)->push_back(frame_hash(shown));
 }
 
 // False when the emulated handheld cannot run here.
@@ -173,19 +135,25 @@ bool soak_handheld(const std::string& binary, std::uint64_t frames) {
     std::mt19937_64 random(7);
     const std::uint32_t words[] = {0, 0, 1u << BUTTON_ACTION, 1u << BUTTON_ACTION, 1u << BUTTON_UP,
                                    1u << BUTTON_DOWN, 1u << BUTTON_LEFT, 1u << BUTTON_RIGHT};
-    std::vector<unsigned char> bytes;
-    while (bytes.size() < 4 * frames) {
+    static PollTape tape;
+    while (tape.bytes.size() < 4 * frames) {
         const std::uint32_t w = words[random() % 8];
         for (std::uint64_t n = 1 + random() % 20; n > 0; --n)
-            for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
+            for (int b = 0; b < 4; ++b) tape.bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
     }
-    static PollSource headless;
-    headless.bytes = &bytes;
-    run(frames, poll_frame, poll_word, &headless);
+    static std::vector<std::uint64_t> headless;
+    power_on();
+    headless_set_observer(poll_frame, &headless);
+    headless_set_buttons(poll_word, &tape);
+    headless_stop_after(frames);
+    try {
+        run_game_loop();
+    } catch (const HeadlessStop&) {
+    }
 
     EmulatorConfig config;
     config.command = {binary};
-    config.tape = bytes;
+    config.tape = tape.bytes;
     config.frames = frames;
     const EmulatorResult r = run_emulated_handheld(config);
     if (r.outcome == EmulatorOutcome::namespace_refused) {
@@ -195,7 +163,7 @@ bool soak_handheld(const std::string& binary, std::uint64_t frames) {
     if (r.outcome != EmulatorOutcome::frames_shown) finding(std::string("handheld: ") + outcome_name(r.outcome) + ": " + r.message);
     if (!r.binary_stderr.empty()) finding("the handheld wrote to stderr: " + r.binary_stderr.substr(0, 2000));
     std::size_t same = 0;
-    while (same < r.frames.size() && same < headless.hashes.size() && r.frames[same].hash == headless.hashes[same]) ++same;
+    while (same < r.frames.size() && same < headless.size() && r.frames[same].hash == headless[same]) ++same;
     if (same != frames) finding("the handheld shows other pixels than the headless display from frame " + std::to_string(same + 1));
     std::printf("handheld: %zu frames in %llu refreshes, %zu the same as the headless display's\n", r.frames.size(),
                 static_cast<unsigned long long>(r.refreshes), same);
