@@ -21,7 +21,9 @@ inline std::vector<unsigned char> tape_bytes(const std::vector<std::uint32_t>& w
 }
 
 // One button word per poll: a game in every mode and at every speed, each
-// ending in a crash, with the menu walked between them. Games climb on the
+// ending in a crash, with the menu walked between them. ACTION is held at
+// the very first poll, where it must not count (the handheld's key table
+// starts from its initial values, not from a reset). Games climb on the
 // action button held over from "LET'S GO!", sink, and weave; a weave that
 // outlasts its game presses "LET'S GO!" again, so later games start at once.
 inline std::vector<std::uint32_t> demo_tape_words() {
@@ -32,7 +34,7 @@ inline std::vector<std::uint32_t> demo_tape_words() {
     auto weave = [&hold](int held, int released, int times) {
         for (int t = 0; t < times; ++t) hold(A, held), hold(0, released);
     };
-    add({0, A});  // NORMAL, SLOW
+    add({A, 0, A});  // NORMAL, SLOW
     hold(A, 10);
     hold(0, 120);
     add({U, 0, R, 0, U, 0, R, 0, D, 0, D, 0, A});  // COIN, MEDIUM
