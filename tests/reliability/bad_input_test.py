@@ -126,7 +126,7 @@ def main():
     a = ap.parse_args()
     programs = {k: v for k, v in (("headless", a.headless), ("desktop", a.desktop), ("emulator", a.emulator)) if v}
     if a.tools:
-        programs.update({t: os.path.join(a.tools, t) for t in ("make_font", "make_picture", "make_title", "import_font")})
+        programs.update({t: os.path.join(a.tools, t) for t in ("make_font", "make_picture", "make_title")})
     failures, passed, skipped = [], 0, 0
     folder = tempfile.mkdtemp(prefix="burrow-bad-input-")
     disk = os.path.join(folder, "disk")
