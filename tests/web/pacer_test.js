@@ -1,7 +1,8 @@
 // The page's 60 Hz clock fed with the animation frames of monitors of
 // different rates: it must tick 60 times a second on average, never twice for
 // one animation frame, never hurry after a stall, and on a 60 Hz monitor
-// with a little jitter tick on every animation frame.
+// with a little jitter tick on every animation frame; the first animation
+// frame ticks at once (every run below starts with one).
 'use strict';
 const fs = require('fs');
 const vm = require('vm');
@@ -38,13 +39,9 @@ test('ticks at 60 Hz on monitors of 60, 75, 90, 120, 144, 165 and 240 Hz', () =>
   }
 });
 
-test('a 60 Hz monitor with jitter ticks on every animation frame', () => {
+test('a 60 Hz monitor with jitter, and monitors slightly slower, tick on every animation frame', () => {
   const jitter = (i) => ((i * 7919) % 11 - 5) * 0.3;  // up to 1.5 ms either way
-  const ticks = run(PERIOD, 30, jitter);
-  assert.strictEqual(ticks.length, Math.ceil(30 * 60));
-});
-
-test('a monitor slightly slower than 60 Hz is followed, frame for frame', () => {
+  assert.strictEqual(run(PERIOD, 30, jitter).length, 30 * 60);
   assert.strictEqual(run(1000 / 59.94, 60).length, Math.ceil(60 * 59.94));
   assert.strictEqual(run(1000 / 50, 10).length, 500);
 });
@@ -58,10 +55,4 @@ test('after a stall it goes on at 60 Hz instead of catching up', () => {
   let ticks = 0;
   for (let i = 0; i < 144; ++i, now += interval) ticks += burrowPacerAccepts(pacer, now) ? 1 : 0;
   assert.ok(Math.abs(ticks - 60) <= 1, `${ticks} ticks in the second after the stall`);
-});
-
-test('the first animation frame ticks at once', () => {
-  const pacer = burrowNewPacer(PERIOD);
-  assert.strictEqual(burrowPacerAccepts(pacer, 99999), true);
-  assert.strictEqual(burrowPacerAccepts(pacer, 99999 + 1), false);
 });
