@@ -298,35 +298,6 @@ TEST(GfxDifferential, TunnelColumns) {
             for (std::int64_t gap : Values{I32_MIN, -1, 0, 180, I32_MAX}) column_case(x, top, gap);
 }
 
-// Shapes far off the screen, where the 16-bit pixel store used to bring them
-// back onto it (rows 65,536-65,600 landing on rows 0-64), draw nothing.
-TEST(GfxDifferential, FarOffTheScreenDrawsNothing) {
-    start(1012);
-    const std::vector<Rgb565> image(65536, COLOR_WHITE);
-    for (std::int64_t far : Values{65536, -65536, I32_MAX - 400, I32_MIN}) {
-        auto nothing = [](FrameSurface*) {};
-        check("fill_rows", {far}, [&](FrameSurface* s) { fill_rows(0, i32(far), 319, i32(far + 64), 0xFFFF, s); }, nothing);
-        check("fill_rows", {far}, [&](FrameSurface* s) { fill_rows(i32(far), 0, i32(far + 319), 239, 0xFFFF, s); }, nothing);
-        check("draw_line", {far}, [&](FrameSurface* s) { draw_line(i32(far), 5, i32(far + 300), 200, 0xFFFF, s); }, nothing);
-        check("draw_line", {far}, [&](FrameSurface* s) { draw_line(5, i32(far), 300, i32(far + 64), 0xFFFF, s); }, nothing);
-        check("draw_glyph", {far}, [&](FrameSurface* s) { draw_glyph(g_font_sheet, i32(far), 100, 0xFFFF, '#', s); }, nothing);
-        check("draw_glyph", {far}, [&](FrameSurface* s) { draw_glyph(g_font_sheet, 100, i32(far), 0xFFFF, '#', s); }, nothing);
-        check("draw_text", {far}, [&](FrameSurface* s) { draw_text(i32(far), 100, 0xFFFF, "WWWW", s); }, nothing);
-        if (far > 0)  // a column left of the screen keeps pixel column 0, as its fill runs from 0 to x + 9
-            check("draw_tunnel_column", {far}, [&](FrameSurface* s) { draw_tunnel_column(i32(far), 30, 180, s); },
-                  nothing);
-    }
-    // Pictures end where their 16-bit corner and size reach: past the right
-    // and bottom edges, never around again.
-    for (std::int16_t at : {std::int16_t{-32768}, std::int16_t{-64}, std::int16_t{320}})
-        check("blit_keyed", {at}, [&](FrameSurface* s) { blit_keyed(image.data(), at, at, s, COLOR_KEY, 64, 64); },
-              [](FrameSurface*) {});
-    check("blit_keyed", {320}, [&](FrameSurface* s) { blit_keyed(image.data(), 320, 100, s, COLOR_KEY, 65535, 1); },
-          [](FrameSurface*) {});
-    check("blit_keyed", {240}, [&](FrameSurface* s) { blit_keyed(image.data(), 100, 240, s, COLOR_KEY, 1, 65535); },
-          [](FrameSurface*) {});
-}
-
 // The pixel primitives: a store off the surface is dropped, never wrapped to
 // the next row; a read off it is neither the wall nor the coin colour.
 TEST(GfxDifferential, PixelsClearAndReadBack) {
