@@ -31,8 +31,6 @@ still() {
 
 start_game --record tape.txt --trace trace.jsonl
 sleep 1
-shot fresh
-line fresh "NORMAL SLOW  NO BEST YET"
 step "P pauses: no frame, PAUSED beneath the frame"
 press p
 still "after P"
