@@ -57,6 +57,6 @@ TEST(BestScores, OnlyAHigherScoreOfAModeAndSpeedTheMenuOffersIsANewBest) {
     EXPECT_TRUE(record_best_score(&t, 1, 2, 101));
     EXPECT_FALSE(record_best_score(&t, 0, 0, 0));
     EXPECT_FALSE(record_best_score(&t, 3, 0, 50));  // mode 3 plays as NORMAL but is no menu choice
-    EXPECT_FALSE(record_best_score(&t, 0, 7, 50));
+    EXPECT_FALSE(record_best_score(&t, 0, 4, 50));  // speeds are 0-3
     EXPECT_EQ(best_score_of(t, 1, 2), 101);
 }
