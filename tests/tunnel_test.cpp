@@ -80,7 +80,10 @@ std::pair<int, int> game_walk(std::int32_t top, std::int32_t gap, bool odd, std:
 
 using TopGap = std::pair<int, int>;
 
-// One draw per walk is checked by the whole-run replay in game_obstacles_test.
+// Both walks within the bounds a real game or title screen reaches are
+// checked, frame by frame, by the golden runs; these are the cases they miss:
+// a title tunnel far from its start, a game's gap left alone where a bound
+// blocks the step, and the passage of a game past 18,000 frames.
 TEST(TunnelWalk, TitleWandersByFourWithoutBound) {
     EXPECT_EQ(title_walk(30, true), TopGap(34, 180));
     EXPECT_EQ(title_walk(30, false), TopGap(26, 180));
@@ -89,13 +92,9 @@ TEST(TunnelWalk, TitleWandersByFourWithoutBound) {
     EXPECT_EQ(title_walk(-TITLE_TOP_LIMIT, false), TopGap(-TITLE_TOP_LIMIT, 180));
 }
 
-TEST(TunnelWalk, GameStaysInBandAndNarrows) {
+TEST(TunnelWalk, GameHeldAtItsBoundsNarrowsToNothingAndBeyond) {
     EXPECT_EQ(game_walk(58, 77, true, 50), TopGap(58, 77)) << "bound blocks: nothing changes";
     EXPECT_EQ(game_walk(2, 77, false, 50), TopGap(2, 77));
-    EXPECT_EQ(game_walk(6, 77, false, 50), TopGap(2, 180));
-    EXPECT_EQ(game_walk(54, 77, true, 50), TopGap(58, 180));
-    EXPECT_EQ(game_walk(30, 180, true, 99), TopGap(34, 180));
-    EXPECT_EQ(game_walk(30, 180, false, 100), TopGap(26, 179));
     EXPECT_EQ(game_walk(30, 180, true, 18000), TopGap(34, 0));
     EXPECT_EQ(game_walk(30, 180, true, 18099), TopGap(34, 0));
     EXPECT_EQ(game_walk(30, 180, true, 18100), TopGap(34, -1));
