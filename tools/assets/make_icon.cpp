@@ -9,12 +9,12 @@
 // largest whole factor that fits; below that (16 and 32) each icon pixel takes
 // the sprite pixel under its centre.
 #include "assets/assets.h"
+#include "ports/common/part_file.h"
 
 #include <png.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -71,25 +71,19 @@ std::vector<unsigned char> draw_icon(const Rgb565* image, int w, const Box& box,
     return rgba;
 }
 
-// Writes the PNG under PATH.part and renames it into place; false with a
-// one-line reason in `error` when any step fails.
+// Written under PATH.part and renamed when complete; false with "PATH: reason".
 bool write_png(const std::string& path, const std::vector<unsigned char>& rgba, int size, std::string* error) {
-    const std::string part = path + ".part";
-    std::FILE* f = std::fopen(part.c_str(), "wb");
-    if (!f) {
-        *error = part + ": " + std::strerror(errno);
-        return false;
-    }
+    PartFile out;
+    if (!part_file_open(&out, path, "wb", error)) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
+    errno = 0;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        std::remove(part.c_str());
-        *error = part + ": libpng could not write the image";
-        return false;
+        *error = part_file_reason(path, errno);
+        return part_file_close(&out, false, error);
     }
-    png_init_io(png, f);
+    png_init_io(png, out.file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(size), static_cast<png_uint_32>(size), 8, PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 9);
@@ -97,18 +91,7 @@ bool write_png(const std::string& path, const std::vector<unsigned char>& rgba, 
     for (int y = 0; y < size; ++y) png_write_row(png, &rgba[static_cast<std::size_t>(y * size * 4)]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    const bool flushed = std::fflush(f) == 0;
-    if (std::fclose(f) != 0 || !flushed) {
-        std::remove(part.c_str());
-        *error = part + ": " + std::strerror(errno);
-        return false;
-    }
-    if (std::rename(part.c_str(), path.c_str()) != 0) {
-        *error = "cannot rename " + part + " to " + path + ": " + std::strerror(errno);
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
+    return part_file_close(&out, true, error);
 }
 
 }  // namespace
