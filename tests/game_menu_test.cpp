@@ -60,48 +60,15 @@ TEST(MenuButtonsTogether, RightAndLeftOnTheModeRowApplyRightFirst) {
     // At mode 2 right is blocked and left brings it to 1, where the pair again leaves it.
     expect_title("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT", &TitleState::mode,
                  {{28, 2}, {33, 1}, {38, 1}});
-}
-
-TEST(MenuButtonsTogether, DownAndRightOnTheModeRowRaiseTheSpeed) {
-    const auto run = run_program(23, tape_buttons("12 UP\n21 DOWN,RIGHT"));
-    EXPECT_EQ(at(run, 22).title.row, ROW_SPEED);
-    EXPECT_EQ(at(run, 22).title.speed, 1);
-    EXPECT_EQ(at(run, 22).title.mode, 0);
-}
-
-TEST(MenuButtonsTogether, DownAndActionOnTheSpeedRowStartAtOnce) {
-    const auto run = run_program(20, tape_buttons("12 UP\n13 -\n17 DOWN,ACTION"));
-    EXPECT_FALSE(at(run, 17).in_game);
-    EXPECT_EQ(at(run, 17).title.done, 1);
-    EXPECT_TRUE(at(run, 18).in_game);
+    // Down moves the row first: right then raises the speed, action starts.
+    expect_title("12 UP\n21 DOWN,RIGHT", &TitleState::speed, {{22, 1}});
+    expect_title("12 UP\n13 -\n17 DOWN,ACTION", &TitleState::done, {{17, 1}});
 }
 
 TEST(MenuButtonsTogether, ActionOffTheStartRowDoesNothing) {
     const auto run = run_program(60, tape_buttons("12 UP\n13 ACTION"));
     EXPECT_EQ(find_frame(run, [](const FrameRecord& r) { return r.in_game; }), -1);
     EXPECT_EQ(at(run, 60).title.row, ROW_SPEED);
-}
-
-// The menu's result reaches the game: mode * 10 + speed level.
-void expect_result(std::int32_t mode, std::int32_t speed, std::int32_t code, std::int32_t step) {
-    RunOptions options;
-    options.stop = [](const std::vector<FrameRecord>& r) { return r.back().in_game; };
-    const auto walk = [mode, speed](std::uint64_t, std::uint64_t poll) {
-        return g_title_view ? Pilot::menu_word(*g_title_view, mode, speed, poll) : 0u;
-    };
-    const auto played = run_program(200, walk, options);
-    ASSERT_TRUE(played.back().in_game) << "the menu never started a game";
-    const FrameRecord& first = played.back();
-    EXPECT_EQ(first.last_mode * 10 + first.last_speed, code);
-    EXPECT_EQ(first.game.mode, mode);
-    EXPECT_EQ(first.game.scroll_step, step);
-    EXPECT_EQ(first.game.frame_count, 1);
-}
-
-TEST(MenuResults, NormalSlowIsZeroCoinFastTwelveMovingMadnessTwentyThree) {
-    expect_result(MODE_NORMAL, 0, 0, 1);
-    expect_result(MODE_COIN, 2, 12, 5);
-    expect_result(MODE_MOVING, 3, 23, 10);
 }
 
 TEST(FirstPollRule, ActionHeldFromStartUpCountsOnlyOncePressedAgain) {

@@ -1,6 +1,6 @@
-// The block and the coin: how long a block lives, how the moving block turns,
-// when a coin may come and what it pays, and the probe points. The order of
-// the random draws is fixed by the golden runs.
+// The coin and the probe points: when a coin may come, what it pays, and
+// what a probe point off the screen sees. The block's life and turns, the
+// order of the random draws and the crash frames are fixed by the golden runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,53 +11,6 @@
 #include "platform/display.h"
 
 namespace {
-
-TEST(Block, LivesFor341_171_69_35FramesAtTheFourSteps) {
-    OwnSurface own;
-    const std::int32_t lifetimes[] = {341, 171, 69, 35};
-    for (int level = 0; level < 4; ++level) {
-        GameState s = new_game(MODE_NORMAL, level);
-        std::vector<int> lives;
-        int frames = 0;
-        for (int frame = 1; frame <= 1200; ++frame) {
-            const bool placing = s.block_x < -20;
-            update_block(&s);
-            const std::int32_t drawn_x = s.block_x + s.scroll_step;
-            if (placing) {
-                EXPECT_EQ(drawn_x, 320);
-                if (frame > 1) lives.push_back(frames);
-                frames = 0;
-            }
-            EXPECT_GE(drawn_x, -20);
-            ++frames;
-        }
-        ASSERT_GE(lives.size(), 2u);
-        for (int life : lives) EXPECT_EQ(life, lifetimes[level]) << "step " << SCROLL_STEPS[level];
-    }
-}
-
-// The rows the moving block is drawn at in `frames` frames from (y, dir).
-std::vector<std::int32_t> moving_rows(std::int32_t y, std::int32_t dir, int frames) {
-    OwnSurface own;
-    GameState s = new_game(MODE_MOVING, 0);
-    s.block_x = 200;
-    s.block_y = y;
-    s.block_dir = dir;
-    std::vector<std::int32_t> rows;
-    for (int i = 0; i < frames; ++i) {
-        rows.push_back(s.block_y);
-        update_block(&s);
-    }
-    return rows;
-}
-
-TEST(Block, MovingBlockShowsRow179TwiceAndRow0Once) {
-    EXPECT_EQ(moving_rows(177, 1, 5), (std::vector<std::int32_t>{177, 178, 179, 179, 178}));
-    EXPECT_EQ(moving_rows(2, 0, 5), (std::vector<std::int32_t>{2, 1, 0, 1, 2}));
-    // Placed at the ends of its range, heading outwards.
-    EXPECT_EQ(moving_rows(179, 1, 3), (std::vector<std::int32_t>{179, 179, 178}));
-    EXPECT_EQ(moving_rows(0, 0, 3), (std::vector<std::int32_t>{0, 0, 1}));
-}
 
 // The block's edge at x 299/300 exactly, and a coin in play.
 TEST(Coin, AWinningRollPlacesACoinOnlyOnceTheBlockIsAtX299) {
@@ -95,17 +48,27 @@ TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
     g_score = 0;
 }
 
-TEST(Collision, OnlyTheProbePointsSeeTheWall) {
-    OwnSurface own;
+// A chopper leaving the screen ends the game: a probe point off the surface
+// is wall, and never coin.
+GameState far_block_game() {
     GameState s = new_game(MODE_NORMAL, 0);
-    put_pixel(s.chopper_x + 25, s.chopper_y + 12, COLOR_WALL, g_draw_target);  // under the body
-    test_crash(&s);
-    EXPECT_EQ(s.crashed, 0);
-    for (const ProbePoint& p : PROBE_POINTS) {
-        clear_surface(g_draw_target);
-        put_pixel(s.chopper_x + p.dx, s.chopper_y + p.dy, COLOR_WALL, g_draw_target);
-        EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << p.dx << "," << p.dy;
-        EXPECT_FALSE(chopper_touches(&s, COLOR_COIN));
+    s.block_x = 250;  // well away from the chopper
+    s.block_y = 0;
+    return s;
+}
+
+TEST(LeavingTheScreen, AProbePointOffTheSurfaceCountsAsWallNeverAsCoin) {
+    OwnSurface own;
+    clear_surface(g_draw_target);  // no walls at all
+    GameState s = far_block_game();
+    for (const std::int32_t y : {-10000, -25, 0, 217, 240, 10000}) {
+        s.chopper_y = y;
+        EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << "row " << y;
+        EXPECT_FALSE(chopper_touches(&s, COLOR_COIN)) << "row " << y;
+    }
+    for (const std::int32_t y : {1, 216}) {
+        s.chopper_y = y;
+        EXPECT_FALSE(chopper_touches(&s, COLOR_WALL)) << "row " << y;
     }
 }
 
