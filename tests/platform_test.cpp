@@ -88,17 +88,6 @@ TEST(Display, FlipWaitsThenShowsTheBufferJustDrawnAndAlternatesTheDrawTarget) {
     EXPECT_EQ(g_events, Strings{"show 03381000"});
 }
 
-TEST(Buttons, FirstPollIgnoresButtonsAlreadyHeld) {
-    start_machine();
-    const std::uint32_t action = 1u << BUTTON_ACTION, down = 1u << BUTTON_DOWN;
-    // ACTION held since before the first poll; DOWN pressed later follows at
-    // once; ACTION counts only once released and pressed again.
-    const std::string none = keys_with({}), d = keys_with({BUTTON_DOWN});
-    EXPECT_EQ(poll_words({{action, true}, {action, true}, {action | down, true}, {down, true}, {down | action, true}}),
-              (Strings{none, none, d, d, keys_with({BUTTON_DOWN, BUTTON_ACTION})}));
-    EXPECT_EQ(g_events, Strings(5, "read")) << "one read per poll, nothing else";
-}
-
 TEST(Buttons, TableFollowsTheDeviceInBitsZeroTo18Only) {
     start_machine();
     // Several buttons change in one poll, in both directions; bits 19-31 are

@@ -120,12 +120,18 @@ void soak_games(std::uint64_t games) {
                 static_cast<unsigned long long>(headless_frames_shown()));
 }
 
-bool poll_word(void* tape, std::uint64_t, std::uint64_t, std::uint32_t* word) {
-    return poll_tape_read(static_cast<PollTape*>(tape), word);
+// The poll tape the handheld plays and the hashes the headless display shows for it.
+struct PollRun {
+    PollTape tape;
+    std::vector<std::uint64_t> hashes;
+};
+
+bool poll_word(void* run, std::uint64_t, std::uint64_t, std::uint32_t* word) {
+    return poll_tape_read(&static_cast<PollRun*>(run)->tape, word);
 }
 
-void poll_frame(void* hashes, std::uint64_t, int, const FrameSurface* shown) {
-    static_cast<std::vector<std::uint64_t>*>(hashes)->push_back(frame_hash(shown));
+void poll_frame(void* run, std::uint64_t, int, const FrameSurface* shown) {
+    static_cast<PollRun*>(run)->hashes.push_back(frame_hash(shown));
 }
 
 // False when the emulated handheld cannot run here.
@@ -135,25 +141,17 @@ bool soak_handheld(const std::string& binary, std::uint64_t frames) {
     std::mt19937_64 random(7);
     const std::uint32_t words[] = {0, 0, 1u << BUTTON_ACTION, 1u << BUTTON_ACTION, 1u << BUTTON_UP,
                                    1u << BUTTON_DOWN, 1u << BUTTON_LEFT, 1u << BUTTON_RIGHT};
-    static PollTape tape;
-    while (tape.bytes.size() < 4 * frames) {
+    static PollRun headless;
+    while (headless.tape.bytes.size() < 4 * frames) {
         const std::uint32_t w = words[random() % 8];
         for (std::uint64_t n = 1 + random() % 20; n > 0; --n)
-            for (int b = 0; b < 4; ++b) tape.bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
+            for (int b = 0; b < 4; ++b) headless.tape.bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
     }
-    static std::vector<std::uint64_t> headless;
-    power_on();
-    headless_set_observer(poll_frame, &headless);
-    headless_set_buttons(poll_word, &tape);
-    headless_stop_after(frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
+    run(frames, poll_frame, poll_word, &headless);
 
     EmulatorConfig config;
     config.command = {binary};
-    config.tape = tape.bytes;
+    config.tape = headless.tape.bytes;
     config.frames = frames;
     const EmulatorResult r = run_emulated_handheld(config);
     if (r.outcome == EmulatorOutcome::namespace_refused) {
@@ -163,7 +161,7 @@ bool soak_handheld(const std::string& binary, std::uint64_t frames) {
     if (r.outcome != EmulatorOutcome::frames_shown) finding(std::string("handheld: ") + outcome_name(r.outcome) + ": " + r.message);
     if (!r.binary_stderr.empty()) finding("the handheld wrote to stderr: " + r.binary_stderr.substr(0, 2000));
     std::size_t same = 0;
-    while (same < r.frames.size() && same < headless.size() && r.frames[same].hash == headless[same]) ++same;
+    while (same < r.frames.size() && same < headless.hashes.size() && r.frames[same].hash == headless.hashes[same]) ++same;
     if (same != frames) finding("the handheld shows other pixels than the headless display from frame " + std::to_string(same + 1));
     std::printf("handheld: %zu frames in %llu refreshes, %zu the same as the headless display's\n", r.frames.size(),
                 static_cast<unsigned long long>(r.refreshes), same);
