@@ -111,10 +111,8 @@ std::uint32_t Pilot::game_word(const GameState& view) {
     ahead_.push_back(view);
     for (int k = 2; k <= depth_; ++k) ahead_.push_back(one_frame_on(ahead_.back()));
     divisor_ = view.speed_divisor;
-    goal_ = target ? target(view) : NO_TARGET;
-    if (goal_ == NO_TARGET) goal_ = passage_centre(view);
+    goal_ = passage_centre(view);
     const bool climb_first = prefer_climb(view.chopper_y, view.momentum);
-    if (reckless) return climb_first ? ACTION_WORD : 0;
     for (const bool strict : {true, false}) {
         ++generation_;
         for (int i = 0; i < 2; ++i) {

@@ -4,15 +4,11 @@
 // as they will scroll past, and picks the button that keeps a way open; on
 // the title screen it walks the menu to a chosen mode and speed and starts.
 #pragma once
-#include <climits>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "game/game.h"
 #include "game/title.h"
-
-constexpr std::int32_t NO_TARGET = INT_MIN;
 
 class Pilot {
 public:
@@ -27,12 +23,6 @@ public:
     // and confirms. The run's first poll gets no button (a button held then
     // would not count).
     static std::uint32_t menu_word(const TitleState& view, std::int32_t mode, std::int32_t speed, std::uint64_t poll);
-
-    // Optional: the row the chopper's centre should head for instead of the
-    // middle of the passage (NO_TARGET for the default). With `reckless` the
-    // pilot steers there without looking out for walls.
-    std::function<std::int32_t(const GameState&)> target;
-    bool reckless = false;
 
     // How often the last answers found no safe way.
     std::uint64_t cornered = 0;
