@@ -1,8 +1,8 @@
 // Golden runs: each tape in tests/data replayed by the headless runner must
 // show exactly the frames whose hashes are checked in beside it. When a frame
 // differs, the test names the first one and writes, into
-// test-output/golden-NAME/, this build's frame (actual-F.png) and the frame
-// before it, which still matched (last-match-E.png); the runner of the commit
+// test-output/golden-NAME/, this build's pictures of it and of the frame
+// before it, which still matched (frame-NNNNNN.png); the runner of the commit
 // that wrote the hash list shows the expected one. After a change that is
 // meant to alter the picture: make goldens.
 #include <gtest/gtest.h>
@@ -41,32 +41,6 @@ std::vector<std::uint64_t> read_hash_list(const fs::path& path) {
 
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-std::string frame_file(const fs::path& dir, std::uint64_t frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame-%06llu.png", static_cast<unsigned long long>(frame));
-    return (dir / name).string();
-}
-
-// Writes this build's pictures of the first differing frame and the one
-// before it; returns what it did.
-std::string write_pictures(const fs::path& tape, const fs::path& out, std::uint64_t frame) {
-    std::string report;
-    const fs::path shots = out / "shots";
-    fs::create_directories(shots);
-    const std::uint64_t from = frame > 1 ? frame - 1 : 1;
-    if (run_runner("--frames " + std::to_string(frame) + " --input " + quoted(tape) + " --png " + quoted(shots) +
-                   " --from " + std::to_string(from)) == 0) {
-        fs::rename(frame_file(shots, frame), out / ("actual-" + std::to_string(frame) + ".png"));
-        report += "\n  wrote " + (out / ("actual-" + std::to_string(frame) + ".png")).string();
-        if (frame > 1) {
-            fs::rename(frame_file(shots, frame - 1), out / ("last-match-" + std::to_string(frame - 1) + ".png"));
-            report += "\n  wrote " + (out / ("last-match-" + std::to_string(frame - 1) + ".png")).string();
-        }
-    }
-
-    return report;
-}
-
 class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, ShowsTheCheckedInFrames) {
@@ -92,9 +66,13 @@ TEST_P(Golden, ShowsTheCheckedInFrames) {
     std::istringstream lines(read_file(trace.string()));
     std::string line;
     for (std::uint64_t i = 0; i < frame; ++i) std::getline(lines, line);
+    // This build's pictures of that frame and the one before it, which still matched.
+    const std::uint64_t from = frame > 1 ? frame - 1 : 1;
+    run_runner("--frames " + std::to_string(frame) + " --input " + quoted(tape) + " --png " + quoted(out) +
+               " --from " + std::to_string(from));
     ADD_FAILURE() << name << ": frame " << frame << " is the first that differs (" << hashes << ")"
-                  << "\n  this build's state there: " << line
-                  << write_pictures(tape, out, frame);
+                  << "\n  this build's state there: " << line << "\n  its frames " << from << "-" << frame
+                  << " as frame-NNNNNN.png in " << out.string();
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Golden, testing::ValuesIn(golden_names()),
