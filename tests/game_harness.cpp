@@ -7,7 +7,6 @@
 #include "autopilot/pilot.h"
 #include "game/loop.h"
 #include "game/view.h"
-#include "ports/common/frame_hash.h"
 #include "ports/common/tape.h"
 #include "ports/headless/headless.h"
 
@@ -24,10 +23,9 @@ bool deliver(void* context, std::uint64_t frame, std::uint64_t poll, std::uint32
     return true;
 }
 
-void observe(void* context, std::uint64_t frame, int, const FrameSurface* shown) {
+void observe(void* context, std::uint64_t, int, const FrameSurface*) {
     Session* s = static_cast<Session*>(context);
     FrameRecord r;
-    r.frame = frame;
     r.in_game = g_game_view != nullptr;
     if (g_game_view != nullptr) r.game = *g_game_view;
     if (g_title_view != nullptr) r.title = *g_title_view;
@@ -35,9 +33,7 @@ void observe(void* context, std::uint64_t frame, int, const FrameSurface* shown)
     r.last_mode = g_last_mode;
     r.last_speed = g_last_speed;
     r.polls = headless_polls();
-    if (s->options->hashes) r.hash = frame_hash(shown);
     s->records.push_back(r);
-    if (s->options->pixels) s->options->pixels(s->records.back(), shown);
     if (s->options->stop && s->options->stop(s->records)) throw HeadlessStop{};
 }
 
@@ -95,7 +91,7 @@ long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(co
     return -1;
 }
 
-bool model_wall(const GameState& drawn, std::int32_t x, std::int32_t y) {
+static bool model_wall(const GameState& drawn, std::int32_t x, std::int32_t y) {
     if (!on_surface(x, y)) return true;
     const TunnelState& t = drawn.tunnel;
     const int column = (x + t.offset) / TUNNEL_COLUMN_WIDTH;

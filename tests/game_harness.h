@@ -17,22 +17,17 @@ using ButtonSource = std::function<std::uint32_t(std::uint64_t frame, std::uint6
 
 // One shown frame as the trace would see it.
 struct FrameRecord {
-    std::uint64_t frame = 0;
     bool in_game = false;  // otherwise the title screen
     TitleState title{};
     GameState game{};
     std::int32_t score = 0;
     std::int32_t last_mode = 0, last_speed = 0;
     std::uint64_t polls = 0;  // polls made in the run so far
-    std::uint64_t hash = 0;   // only when asked for
 };
 
 struct RunOptions {
-    bool hashes = false;
     // Called after each frame is recorded; returning true ends the run there.
     std::function<bool(const std::vector<FrameRecord>&)> stop;
-    // Called with every shown frame's pixels.
-    std::function<void(const FrameRecord&, const FrameSurface*)> pixels;
 };
 
 // The program's globals as at power-on: libc's unseeded rand, black buffers,
@@ -55,12 +50,10 @@ ButtonSource tape_buttons(const std::string& tape_text);
 // Index of the first record that satisfies `pred`, or -1.
 long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(const FrameRecord&)>& pred);
 
-// What the wall test of a game frame sees at (x, y): the frame is drawn from
-// `drawn` (the game state as it stood when the frame began). Off the surface
-// counts as wall; a block due to be placed anew is still off the right edge.
-bool model_wall(const GameState& drawn, std::int32_t x, std::int32_t y);
-
-// True when a probe point of a chopper at row `chopper_y` hits model_wall.
+// True when a probe point of a chopper at row `chopper_y` would read wall in
+// a game frame drawn from `drawn` (the game state as it stood when the frame
+// began). Off the surface counts as wall; a block due to be placed anew is
+// still off the right edge.
 bool model_crash(const GameState& drawn, std::int32_t chopper_y);
 
 // The state a game's first frame is drawn from, by the game's own set-up.
