@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "autopilot/pilot.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
@@ -60,32 +61,20 @@ void operator delete(void* p, std::size_t) noexcept { __libc_free(p); }
 
 namespace {
 
-constexpr std::uint32_t UP = 1u << BUTTON_UP, LEFT = 1u << BUTTON_LEFT, DOWN = 1u << BUTTON_DOWN,
-                        RIGHT = 1u << BUTTON_RIGHT, ACTION = 1u << BUTTON_ACTION;
-
-// A player, in cycles of 600 frames: up twice to the mode row, a new mode
-// (right, right, then left twice back to NORMAL), down twice to "LET'S GO!",
-// then the action button in bursts, which starts the game and weaves the
-// chopper until it crashes.
-bool player(void*, std::uint64_t frame, std::uint64_t, std::uint32_t* word) {
-    const std::uint64_t cycle = frame / 600, phase = frame % 600;
-    const bool back_to_normal = cycle % 3 == 2;
-    *word = 0;
-    if (phase >= 100 && phase < 102) *word = UP;
-    if (phase >= 110 && phase < 112) *word = UP;
-    if (phase >= 120 && phase < 122) *word = back_to_normal ? LEFT : RIGHT;
-    if (phase >= 130 && phase < 132 && back_to_normal) *word = LEFT;
-    if (phase >= 140 && phase < 142) *word = DOWN;
-    if (phase >= 150 && phase < 152) *word = DOWN;
-    if (phase >= 160 && (frame / 7) % 3 == 0) *word = ACTION;
-    return true;
-}
-
 struct Seen {
     std::uint64_t games = 0;
     bool mode[3] = {false, false, false};
     bool in_game = false;
 };
+
+// A player: the menu walked to the next mode and speed in turn, then the
+// action button in bursts, which weave the chopper until it crashes.
+bool player(void* context, std::uint64_t frame, std::uint64_t poll, std::uint32_t* word) {
+    const auto games = static_cast<std::int32_t>(static_cast<Seen*>(context)->games);
+    if (g_title_view != nullptr) *word = Pilot::menu_word(*g_title_view, games % 3, games % 4, poll);
+    else *word = (frame / 7) % 3 == 0 ? 1u << BUTTON_ACTION : 0u;
+    return true;
+}
 
 void watch(void* context, std::uint64_t, int, const FrameSurface*) {
     Seen* seen = static_cast<Seen*>(context);
@@ -107,7 +96,7 @@ TEST(Allocation, NoneInTenThousandFramesOfMenusAndGames) {
 #else
     static Seen seen;
     headless_start();
-    headless_set_buttons(player, nullptr);
+    headless_set_buttons(player, &seen);
     headless_set_observer(watch, &seen);
     headless_stop_after(10000);
     s_allocations = 0;
