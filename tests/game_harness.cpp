@@ -39,20 +39,14 @@ void observe(void* context, std::uint64_t, int, const FrameSurface*) {
 
 }  // namespace
 
-void power_on() {
+void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context) {
     std::srand(1);  // what an unseeded rand() gives
     headless_start();
     g_score = 0;
     g_last_mode = 0;
     g_last_speed = 0;
-}
-
-std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options) {
-    Session session{std::move(buttons), &options, {}};
-    session.records.reserve(frames);
-    power_on();
-    headless_set_observer(observe, &session);
-    if (session.buttons) headless_set_buttons(deliver, &session);
+    headless_set_observer(observe, context);
+    headless_set_buttons(buttons, context);
     headless_stop_after(frames);
     try {
         run_game_loop();
@@ -60,6 +54,12 @@ std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons,
     }
     headless_set_observer(nullptr, nullptr);
     headless_set_buttons(nullptr, nullptr);
+}
+
+std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options) {
+    Session session{std::move(buttons), &options, {}};
+    session.records.reserve(frames);
+    run_loop(frames, observe, session.buttons ? deliver : nullptr, &session);
     return std::move(session.records);
 }
 

@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "game/title.h"
 #include "platform/display.h"
+#include "ports/headless/headless.h"
 
 // The button word to deliver at a poll: the frame being drawn (1-based) and
 // the poll's number in the run (0 for the first).
@@ -30,9 +31,10 @@ struct RunOptions {
     std::function<bool(const std::vector<FrameRecord>&)> stop;
 };
 
-// The program's globals as at power-on: libc's unseeded rand, black buffers,
-// key table and words reset, no last game.
-void power_on();
+// Powers on (libc's unseeded rand, black buffers, key table and words reset,
+// no last game) and runs the loop, with these callbacks on the headless
+// display, until `frames` frames are shown (0: until a callback stops it).
+void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context);
 
 // Powers on and runs the loop until `frames` frames are shown (or stop says so).
 std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options = {});

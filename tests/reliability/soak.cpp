@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "autopilot/pilot.h"
-#include "game/loop.h"
 #include "game/view.h"
 #include "game_harness.h"
 #include "platform/buttons.h"
@@ -36,18 +35,6 @@ void finding(const std::string& what) {
     if (++g_findings >= 10) std::exit(1);
 }
 
-// Runs the loop from power-on until it stops itself or `frames` are shown.
-void run(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context) {
-    power_on();
-    headless_set_observer(observe, context);
-    headless_set_buttons(buttons, context);
-    headless_stop_after(frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
-}
-
 void title_frame(void*, std::uint64_t frame, int, const FrameSurface*) {
     if (g_title_view == nullptr) return finding("frame " + std::to_string(frame) + " is not the title screen");
     for (std::int32_t top : g_title_view->tunnel.top)
@@ -55,7 +42,7 @@ void title_frame(void*, std::uint64_t frame, int, const FrameSurface*) {
 }
 
 void soak_title(std::uint64_t frames) {
-    run(frames, title_frame, nullptr, nullptr);
+    run_loop(frames, title_frame, nullptr, nullptr);
     if (headless_frames_shown() != frames) finding("the title screen stopped early");
     std::printf("title: %llu frames\n", static_cast<unsigned long long>(frames));
 }
@@ -113,7 +100,7 @@ void game_frame(void* context, std::uint64_t, int, const FrameSurface*) {
 void soak_games(std::uint64_t games) {
     static GameSoak s;
     s.wanted = games;
-    run(0, game_frame, game_buttons, &s);
+    run_loop(0, game_frame, game_buttons, &s);
     if (s.ended != games) finding("only " + std::to_string(s.ended) + " games ended");
     std::printf("games: %llu ended by a crash, the longest after %llu frames, %llu frames in all\n",
                 static_cast<unsigned long long>(s.ended), static_cast<unsigned long long>(s.longest),
@@ -147,7 +134,7 @@ bool soak_handheld(const std::string& binary, std::uint64_t frames) {
         for (std::uint64_t n = 1 + random() % 20; n > 0; --n)
             for (int b = 0; b < 4; ++b) headless.tape.bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
     }
-    run(frames, poll_frame, poll_word, &headless);
+    run_loop(frames, poll_frame, poll_word, &headless);
 
     EmulatorConfig config;
     config.command = {binary};
