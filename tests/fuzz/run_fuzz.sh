@@ -25,7 +25,7 @@ if [ ${#regressions[@]} -gt 0 ]; then
   "$bin" -runs=1 "${regressions[@]}" >"$log" 2>&1 || { cat "$log"; exit 1; }
 fi
 status=0
-"$bin" -artifact_prefix="$artifacts" -print_final_stats=1 -timeout=10 -rss_limit_mb=3072 -max_len=4096 \
+"$bin" -artifact_prefix="$artifacts" -print_final_stats=1 -timeout=10 -rss_limit_mb=3072 -malloc_limit_mb=9000 -max_len=4096 \
   "${limit[@]}" "$scratch" "$src/corpus/$name" "$src/regressions/$name" >"$log" 2>&1 || status=$?
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
 found=$(ls "$artifacts" | wc -l)
