@@ -91,7 +91,7 @@ FUZZ_RUNS ?= 1000000
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for t in fuzz_gfx fuzz_tape; do \
-	  tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/$$t $$t runs $(FUZZ_RUNS) tests/fuzz $(FUZZ_BUILD)/fuzz-work || exit 1; \
+	  tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/$$t $$t -runs=$(FUZZ_RUNS) tests/fuzz $(FUZZ_BUILD)/fuzz-work || exit 1; \
 	done
 
 # The long runs, on the sanitizer build: the title screen for a million
