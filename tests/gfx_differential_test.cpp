@@ -164,13 +164,9 @@ void fill_case(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y
 TEST(GfxDifferential, FillsAndBands) {
     start(1005);
     for (int n = 0; n < RANDOM_CASES && g_failures < 3; ++n) {
-        // The reference costs rows x width steps: they share up to 2^17.
-        const int bits = static_cast<int>(uniform(0, 17)), row_bits = static_cast<int>(uniform(0, bits));
         const std::int64_t x0 = any_coordinate(), y0 = any_coordinate();
-        const std::int64_t width = uniform(0, (std::int64_t{1} << (bits - row_bits)) - 1);
-        const std::int64_t x1 = offset_within_int32(x0, g_rng() & 1 ? width : -width);
-        const std::int64_t y1 = g_rng() % 16 ? y0 + uniform(0, (std::int64_t{1} << row_bits) - 1) - 1
-                                             : y0 - 1 - uniform(0, 1000);  // empty
+        const std::int64_t x1 = offset_within_int32(x0, (g_rng() & 1 ? 1 : -1) * log_uniform(17));
+        const std::int64_t y1 = g_rng() % 16 ? y0 + log_uniform(17) - 1 : y0 - 1 - uniform(0, 1000);  // or empty
         if (y1 <= I32_MAX && y1 >= I32_MIN) fill_case(x0, y0, x1, y1);
     }
     const std::int64_t edges[][4] = {
