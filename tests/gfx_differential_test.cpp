@@ -112,7 +112,8 @@ void closed_form_line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::in
 }
 
 void line_case(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, bool closed_form = false) {
-    check("draw_line", {x0, y0, x1, y1}, [&](Rgb565 c, FrameSurface* s) { draw_line(i32(x0), i32(y0), i32(x1), i32(y1), c, s); },
+    check("draw_line", {x0, y0, x1, y1},
+          [&](Rgb565 c, FrameSurface* s) { draw_line(i32(x0), i32(y0), i32(x1), i32(y1), c, s); },
           [&](Rgb565 c, FrameSurface* s) {
               closed_form ? closed_form_line(x0, y0, x1, y1, c, s) : ref::draw_line(x0, y0, x1, y1, c, s);
           });
@@ -154,7 +155,8 @@ TEST(GfxDifferential, Lines) {
 }
 
 void fill_case(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
-    check("fill_rows", {x0, y0, x1, y1}, [&](Rgb565 c, FrameSurface* s) { fill_rows(i32(x0), i32(y0), i32(x1), i32(y1), c, s); },
+    check("fill_rows", {x0, y0, x1, y1},
+          [&](Rgb565 c, FrameSurface* s) { fill_rows(i32(x0), i32(y0), i32(x1), i32(y1), c, s); },
           [&](Rgb565 c, FrameSurface* s) {
               ref::fill_rows(near(x0, -1, 320), std::max<std::int64_t>(y0, -1), near(x1, -1, 320),
                              std::min<std::int64_t>(y1, 240), c, s);
@@ -271,7 +273,9 @@ TEST(GfxDifferential, PixelsClearAndReadBack) {
         check("put_pixel", {x, y}, [&](Rgb565 c, FrameSurface* s) { put_pixel(x, y, c, s); }, [](Rgb565, FrameSurface*) {});
     for (auto [x, y] : {std::pair<int, int>{320, 0}, {-1, 239}, {0, 240}, {0, -1}, {319, 239}, {0, 0}})
         check("put_pixel_clipped", {x, y},
-              [&](Rgb565 c, FrameSurface* s) { put_pixel_clipped(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), c, s); },
+              [&](Rgb565 c, FrameSurface* s) {
+                  put_pixel_clipped(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), c, s);
+              },
               [&](Rgb565 c, FrameSurface* s) { ref::plot(x, y, c, s); });
     put_pixel(7, 9, COLOR_COIN, &g_pattern);
     EXPECT_EQ(get_pixel(7, 9, &g_pattern), COLOR_COIN) << "all 16 bits come back";
