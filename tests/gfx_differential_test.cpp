@@ -1,17 +1,16 @@
 // The drawing library against the slow per-pixel reference, pixel for pixel,
 // on random and extreme inputs, coordinates far off the screen included: a
 // shape there must never come back onto it. Every case draws onto two copies
-// of a random pattern, so a pixel written where nothing should be is caught as
-// well as a pixel missed; a write off the surface is the address sanitizer's
-// to report (the sanitizer build runs this test too). Seeds are fixed: a
-// failure prints its case and reproduces. The same file is built twice, the
-// second time with the x86-64 fast paths off (the loops the handheld runs).
+// of a random pattern between guard rows, so a pixel written where nothing
+// should be is caught as well as a pixel missed. Seeds are fixed: a failure
+// prints its case and reproduces. The same file is built twice, the second
+// time with the x86-64 fast paths off (the loops the handheld runs).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,13 +27,20 @@ constexpr int RANDOM_CASES = 30000;
 constexpr std::int64_t I32_MIN = INT32_MIN, I32_MAX = INT32_MAX;
 using Values = std::initializer_list<std::int64_t>;
 
-FrameSurface g_pattern, g_expected, g_actual;
+// A surface between 16 rows of guard pixels on either side, all random: a
+// write just off the surface shows as a difference in a row below 0 or past
+// 239.
+constexpr int GUARD_ROWS = 16;
+using Guarded = std::array<Rgb565, (GUARD_ROWS + SCREEN_HEIGHT + GUARD_ROWS) * SCREEN_WIDTH>;
+Guarded g_pattern, g_expected, g_actual;
 std::mt19937 g_rng;
 int g_failures;  // cases that differed in this test; loops stop after 3
 
+FrameSurface* surface_of(Guarded& g) { return reinterpret_cast<FrameSurface*>(&g[GUARD_ROWS * SCREEN_WIDTH]); }
+
 void start(std::uint32_t seed) {
     g_rng.seed(seed);
-    for (Rgb565& p : g_pattern.pixels) p = static_cast<Rgb565>(g_rng());
+    for (Rgb565& p : g_pattern) p = static_cast<Rgb565>(g_rng());
     g_failures = 0;
 }
 
@@ -44,14 +50,14 @@ template <typename Actual, typename Expected>
 void check(const char* name, Values values, Actual actual, Expected expected) {
     const auto c = static_cast<Rgb565>(g_rng());
     g_actual = g_expected = g_pattern;
-    actual(c, &g_actual);
-    expected(c, &g_expected);
-    if (std::memcmp(&g_actual, &g_expected, sizeof g_expected) == 0) return;
-    int i = 0;
-    while (g_actual.pixels[i] == g_expected.pixels[i]) ++i;
+    actual(c, surface_of(g_actual));
+    expected(c, surface_of(g_expected));
+    if (g_actual == g_expected) return;
+    const auto i = std::mismatch(g_actual.begin(), g_actual.end(), g_expected.begin()).first - g_actual.begin();
     std::string call = name;
     for (std::int64_t v : values) call += ' ' + std::to_string(v);
-    ADD_FAILURE() << call << ": first difference at (" << i % SCREEN_WIDTH << ", " << i / SCREEN_WIDTH << ")";
+    ADD_FAILURE() << call << ": first difference at (" << i % SCREEN_WIDTH << ", " << i / SCREEN_WIDTH - GUARD_ROWS
+                  << ")";
     ++g_failures;
 }
 
@@ -277,14 +283,15 @@ TEST(GfxDifferential, PixelsClearAndReadBack) {
                   put_pixel_clipped(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), c, s);
               },
               [&](Rgb565 c, FrameSurface* s) { ref::plot(x, y, c, s); });
-    put_pixel(7, 9, COLOR_COIN, &g_pattern);
-    EXPECT_EQ(get_pixel(7, 9, &g_pattern), COLOR_COIN) << "all 16 bits come back";
+    FrameSurface* const s = surface_of(g_pattern);
+    put_pixel(7, 9, COLOR_COIN, s);
+    EXPECT_EQ(get_pixel(7, 9, s), COLOR_COIN) << "all 16 bits come back";
     for (auto [x, y] : {std::pair<int, int>{-1, 0}, {320, 0}, {0, -1}, {0, 240}, {INT32_MIN, INT32_MAX}}) {
-        EXPECT_NE(get_pixel(x, y, &g_pattern), COLOR_WALL);
-        EXPECT_NE(get_pixel(x, y, &g_pattern), COLOR_COIN);
+        EXPECT_NE(get_pixel(x, y, s), COLOR_WALL);
+        EXPECT_NE(get_pixel(x, y, s), COLOR_COIN);
     }
-    clear_surface(&g_pattern);
-    for (Rgb565 p : g_pattern.pixels) ASSERT_EQ(p, 0x0000);
+    clear_surface(s);
+    for (Rgb565 p : s->pixels) ASSERT_EQ(p, 0x0000);
 }
 
 }  // namespace
