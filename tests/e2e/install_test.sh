@@ -21,17 +21,14 @@ skip() { echo "skipped: $*"; exit 77; }
 need() { for t in "$@"; do command -v "$t" >/dev/null || skip "$t is not installed (make test installs it)"; done; }
 
 # The files under PREFIX, as `make install` and the package lay them out.
+# shellcheck disable=SC2059  # the prefix has no %
 expected_files() {
-  echo "$1/games/burrowrotor"
-  echo "$1/games/burrowrotor-headless"
-  echo "$1/share/applications/$id.desktop"
-  echo "$1/share/metainfo/$id.metainfo.xml"
-  for s in 16 32 48 64 128 256; do echo "$1/share/icons/hicolor/${s}x$s/apps/$id.png"; done
-  echo "$1/share/man/man6/burrowrotor.6.gz"
-  echo "$1/share/man/man6/burrowrotor-headless.6.gz"
+  printf "$1/%s\n" games/burrowrotor games/burrowrotor-headless share/applications/$id.desktop \
+    share/metainfo/$id.metainfo.xml share/man/man6/burrowrotor.6.gz share/man/man6/burrowrotor-headless.6.gz \
+    share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
 }
 
-# The files of a tree against the list, and the installed game's --version.
+# The files of a tree against the list; both installed programs run.
 check_tree() {  # ROOT PREFIX [EXTRA FILE...]
   local root=$1 prefix=$2
   shift 2
@@ -40,6 +37,7 @@ check_tree() {  # ROOT PREFIX [EXTRA FILE...]
   diff -u "$tmp/want" "$tmp/got" || fail "$root holds other files than expected (- missing, + extra)"
   out=$("$root$prefix/games/burrowrotor" --version) || fail "burrowrotor --version failed"
   [ "$out" = "burrowrotor $version" ] || fail "burrowrotor --version printed '$out', not 'burrowrotor $version'"
+  "$root$prefix/games/burrowrotor-headless" --frames 1 || fail "burrowrotor-headless --frames 1 failed"
 }
 
 if [ "$mode" = layout ]; then
@@ -96,14 +94,8 @@ touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 "${dpkg[@]}" --force-depends -i "$deb" >"$tmp/dpkg.log" 2>&1 || fail "dpkg -i: $(tail -3 "$tmp/dpkg.log")"
 check_tree "$root" /usr /usr/share/doc/burrowrotor/copyright /usr/share/doc/burrowrotor/changelog.Debian.gz \
   /usr/share/lintian/overrides/burrowrotor
-run=$src/tests/data/golden-moving-madness.tape
-frames=$(sed -n 's/^# frames: *\([0-9][0-9]*\).*/\1/p' "$run")
-"$root/usr/games/burrowrotor-headless" --frames "$frames" --input "$run" --trace "$tmp/trace.jsonl" ||
-  fail "the installed burrowrotor-headless failed on $(basename "$run")"
-sed 's/.*"hash":"\([0-9a-f]*\)".*/\1/' "$tmp/trace.jsonl" | cmp -s - <(grep -v '^#' "${run%.tape}.hashes") ||
-  fail "the installed burrowrotor-headless showed other frames than $(basename "${run%.tape}").hashes"
 "${dpkg[@]}" -P burrowrotor >>"$tmp/dpkg.log" 2>&1 || fail "dpkg -P: $(tail -3 "$tmp/dpkg.log")"
 left=$(cd "$root" && find . -path ./var -prune -o ! -type d -print)
 [ -z "$left" ] || fail "files left after removal: $left"
-echo "package: $(basename "$deb"), lintian without errors, installed, ran $frames frames of $(basename "$run"), removed"
+echo "package: $(basename "$deb"), lintian without errors, installed, ran, removed"
 exit 0
