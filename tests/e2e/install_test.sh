@@ -8,7 +8,7 @@
 #       the .deb passes lintian without errors, installs into a scratch root
 #       with dpkg --root (never this machine's /usr), runs from there, and
 #       removes cleanly.
-# Exit status 0 passed, 1 failed, 77 skipped (a tool or root missing).
+# Exit status 0 passed, 1 failed, 77 skipped (a tool missing).
 set -u
 mode=$1 src=$2 build=$3
 id=org.burrowrotor.Burrowrotor
@@ -68,15 +68,7 @@ if [ "$mode" = layout ]; then
 fi
 
 [ "$mode" = package ] || fail "unknown mode '$mode'"
-need cpack dpkg dpkg-deb dpkg-shlibdeps lintian
-# dpkg gives the files their owners: as root, or under fakeroot otherwise.
-if [ "$(id -u)" -eq 0 ]; then
-  dpkg=(dpkg)
-elif command -v fakeroot >/dev/null; then
-  dpkg=(fakeroot dpkg --force-not-root)
-else
-  skip "dpkg --root needs root or fakeroot"
-fi
+need cpack dpkg dpkg-deb dpkg-shlibdeps lintian fakeroot
 (cd "$build" && cpack -G DEB -B "$tmp/out" >"$tmp/cpack.log" 2>&1) || fail "cpack failed: $(tail -5 "$tmp/cpack.log")"
 deb=$(ls "$tmp"/out/burrowrotor_*.deb) || fail "cpack wrote no burrowrotor_*.deb"
 deb_version=$(dpkg-deb -f "$deb" Version)
@@ -84,11 +76,12 @@ log_version=$(zcat -f "$src/packaging/changelog" | sed -n '1s/^burrowrotor (\([^
 [ "$deb_version" = "$log_version" ] || fail "package version $deb_version but packaging/changelog's top entry is $log_version"
 lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || fail "lintian: $(grep '^E:' "$tmp/lintian.log" | head -5)"
 
-# A scratch root with an empty package database and dpkg's log beside it.
-# Its dependencies live on this machine, not in the scratch root, hence
+# A scratch root with an empty package database and dpkg's log beside it;
+# fakeroot gives the files their owners, as root or not. The package's
+# dependencies live on this machine, not in the scratch root, hence
 # --force-depends.
 root=$tmp/root
-dpkg+=(--root="$root" --log="$tmp/dpkg-actions.log")
+dpkg=(fakeroot dpkg --force-not-root --root="$root" --log="$tmp/dpkg-actions.log")
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 "${dpkg[@]}" --force-depends -i "$deb" >"$tmp/dpkg.log" 2>&1 || fail "dpkg -i: $(tail -3 "$tmp/dpkg.log")"
