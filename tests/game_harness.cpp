@@ -4,7 +4,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "autopilot/pilot.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "ports/common/tape.h"
@@ -14,7 +13,7 @@ namespace {
 
 struct Session {
     ButtonSource buttons;
-    const RunOptions* options;
+    const StopRule* stop;
     std::vector<FrameRecord> records;
 };
 
@@ -29,12 +28,9 @@ void observe(void* context, std::uint64_t, int, const FrameSurface*) {
     r.in_game = g_game_view != nullptr;
     if (g_game_view != nullptr) r.game = *g_game_view;
     if (g_title_view != nullptr) r.title = *g_title_view;
-    r.score = g_score;
-    r.last_mode = g_last_mode;
-    r.last_speed = g_last_speed;
     r.polls = headless_polls();
     s->records.push_back(r);
-    if (s->options->stop && s->options->stop(s->records)) throw HeadlessStop{};
+    if (*s->stop && (*s->stop)(s->records)) throw HeadlessStop{};
 }
 
 }  // namespace
@@ -56,26 +52,11 @@ void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons bu
     headless_set_buttons(nullptr, nullptr);
 }
 
-std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options) {
-    Session session{std::move(buttons), &options, {}};
+std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const StopRule& stop) {
+    Session session{std::move(buttons), &stop, {}};
     session.records.reserve(frames);
     run_loop(frames, observe, session.buttons ? deliver : nullptr, &session);
     return std::move(session.records);
-}
-
-std::vector<FrameRecord> play_one_game(std::int32_t mode, std::int32_t speed,
-                                       const std::function<std::uint32_t(const GameState&)>& buttons) {
-    RunOptions options;
-    bool played = false;
-    options.stop = [&played](const std::vector<FrameRecord>& run) {
-        played = played || run.back().in_game;
-        return played && !run.back().in_game;
-    };
-    const auto source = [&](std::uint64_t, std::uint64_t poll) -> std::uint32_t {
-        if (g_game_view == nullptr) return Pilot::menu_word(*g_title_view, mode, speed, poll);
-        return buttons(*g_game_view);
-    };
-    return run_program(40000, source, options);
 }
 
 ButtonSource tape_buttons(const std::string& tape_text) {
@@ -89,21 +70,6 @@ long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(co
     for (std::size_t i = 0; i < run.size(); ++i)
         if (pred(run[i])) return static_cast<long>(i);
     return -1;
-}
-
-static bool model_wall(const GameState& drawn, std::int32_t x, std::int32_t y) {
-    if (!on_surface(x, y)) return true;
-    const TunnelState& t = drawn.tunnel;
-    const int column = (x + t.offset) / TUNNEL_COLUMN_WIDTH;
-    if (y < t.top[column] || y > t.top[column] + t.gap[column]) return true;
-    if (drawn.block_x < -20) return false;
-    return x >= drawn.block_x && x <= drawn.block_x + 19 && y >= drawn.block_y && y <= drawn.block_y + 59;
-}
-
-bool model_crash(const GameState& drawn, std::int32_t chopper_y) {
-    for (const ProbePoint& p : PROBE_POINTS)
-        if (model_wall(drawn, drawn.chopper_x + p.dx, chopper_y + p.dy)) return true;
-    return false;
 }
 
 GameState new_game(std::int32_t mode, std::int32_t speed_level) {

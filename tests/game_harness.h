@@ -21,15 +21,11 @@ struct FrameRecord {
     bool in_game = false;  // otherwise the title screen
     TitleState title{};
     GameState game{};
-    std::int32_t score = 0;
-    std::int32_t last_mode = 0, last_speed = 0;
     std::uint64_t polls = 0;  // polls made in the run so far
 };
 
-struct RunOptions {
-    // Called after each frame is recorded; returning true ends the run there.
-    std::function<bool(const std::vector<FrameRecord>&)> stop;
-};
+// Called after each frame is recorded; returning true ends the run there.
+using StopRule = std::function<bool(const std::vector<FrameRecord>&)>;
 
 // Powers on (libc's unseeded rand, black buffers, key table and words reset,
 // no last game) and runs the loop, with these callbacks on the headless
@@ -37,13 +33,7 @@ struct RunOptions {
 void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context);
 
 // Powers on and runs the loop until `frames` frames are shown (or stop says so).
-std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const RunOptions& options = {});
-
-// One game from power-on: the menu walked to `mode` and `speed`, then
-// `buttons` answers each poll of the game; the run ends on the first title
-// frame after it.
-std::vector<FrameRecord> play_one_game(std::int32_t mode, std::int32_t speed,
-                                       const std::function<std::uint32_t(const GameState&)>& buttons);
+std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const StopRule& stop = {});
 
 // The buttons of a tape text ("12 ACTION\n30 -"), every poll of frame f
 // reading the word in force at f.
@@ -51,12 +41,6 @@ ButtonSource tape_buttons(const std::string& tape_text);
 
 // Index of the first record that satisfies `pred`, or -1.
 long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(const FrameRecord&)>& pred);
-
-// True when a probe point of a chopper at row `chopper_y` would read wall in
-// a game frame drawn from `drawn` (the game state as it stood when the frame
-// began). Off the surface counts as wall; a block due to be placed anew is
-// still off the right edge.
-bool model_crash(const GameState& drawn, std::int32_t chopper_y);
 
 // The state a game's first frame is drawn from, by the game's own set-up.
 GameState new_game(std::int32_t mode, std::int32_t speed_level);
