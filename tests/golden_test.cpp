@@ -8,9 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <sstream>
+#include <fstream>
 
 #include "runner_process.h"
 
@@ -32,7 +31,7 @@ std::vector<std::string> golden_names() {
 
 std::vector<std::uint64_t> read_hash_list(const fs::path& path) {
     std::vector<std::uint64_t> hashes;
-    std::istringstream in(read_file(path.string()));
+    std::ifstream in(path);
     std::string line;
     while (std::getline(in, line))
         if (!line.empty() && line[0] != '#') hashes.push_back(std::stoull(line, nullptr, 16));
@@ -60,17 +59,15 @@ TEST_P(Golden, ShowsTheCheckedInFrames) {
     if (diff.first == expected.end()) return;
 
     const auto frame = static_cast<std::uint64_t>(diff.first - expected.begin()) + 1;
-    char hashes[80];
-    std::snprintf(hashes, sizeof hashes, "expected %016llx, this build %016llx",
-                  static_cast<unsigned long long>(*diff.first), static_cast<unsigned long long>(*diff.second));
-    std::istringstream lines(read_file(trace.string()));
+    std::ifstream lines(trace);
     std::string line;
     for (std::uint64_t i = 0; i < frame; ++i) std::getline(lines, line);
     // This build's pictures of that frame and the one before it, which still matched.
     const std::uint64_t from = frame > 1 ? frame - 1 : 1;
     run_runner("--frames " + std::to_string(frame) + " --input " + quoted(tape) + " --png " + quoted(out) +
                " --from " + std::to_string(from));
-    ADD_FAILURE() << name << ": frame " << frame << " is the first that differs (" << hashes << ")"
+    ADD_FAILURE() << name << ": frame " << frame << " is the first that differs (expected " << std::hex << *diff.first
+                  << ", this build " << *diff.second << std::dec << ")"
                   << "\n  this build's state there: " << line << "\n  its frames " << from << "-" << frame
                   << " as frame-NNNNNN.png in " << out.string();
 }

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 int run_runner(const std::string& arguments) {
     const std::string command = std::string("'") + BURROW_RUNNER + "' " + arguments;
@@ -25,13 +24,6 @@ std::vector<std::uint64_t> trace_hashes(const std::string& path) {
         hashes.push_back(std::stoull(line.substr(at + key.size(), 16), nullptr, 16));
     }
     return hashes;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string fresh_output_dir(const std::string& name) {

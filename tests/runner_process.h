@@ -12,8 +12,5 @@ int run_runner(const std::string& arguments);
 // The hash column of a trace, one entry per line; empty when unreadable.
 std::vector<std::uint64_t> trace_hashes(const std::string& path);
 
-// A file's whole text; empty when it cannot be read.
-std::string read_file(const std::string& path);
-
 // A fresh, empty directory under the test output directory.
 std::string fresh_output_dir(const std::string& name);
