@@ -1,10 +1,8 @@
 // The title screen's menu: when it reads the buttons, how a held button
-// repeats, what several buttons at once do, and the first poll of each title
-// screen. Where each choice leads is fixed by the golden runs.
+// repeats, what several buttons at once do, and the first poll after power-on.
+// Where each choice leads is fixed by the golden runs.
 #include <gtest/gtest.h>
 
-#include "autopilot/pilot.h"
-#include "game/view.h"
 #include "game_harness.h"
 
 namespace {
@@ -53,7 +51,9 @@ TEST(MenuButtonsTogether, ApplyInTheirFixedOrder) {
     // At mode 2 right is blocked and left brings it to 1, where the pair again leaves it.
     expect_title("12 UP\n21 RIGHT\n23 -\n28 RIGHT\n29 -\n31 LEFT,RIGHT", &TitleState::mode,
                  {{28, 2}, {33, 1}, {38, 1}});
-    // Down moves the row first: right then raises the speed, action starts.
+    // Down comes before up: on the start row it is blocked and up moves. Down
+    // moves the row before right raises the speed or action starts.
+    expect_title("12 UP,DOWN", &TitleState::row, {{12, ROW_SPEED}});
     expect_title("12 UP\n21 DOWN,RIGHT", &TitleState::speed, {{22, 1}});
     expect_title("12 UP\n13 -\n17 DOWN,ACTION", &TitleState::done, {{17, 1}});
     // Action off the start row does nothing.
@@ -66,37 +66,6 @@ TEST(FirstPollRule, ActionHeldFromStartUpCountsOnlyOncePressedAgain) {
 
     const auto again = run_program(60, tape_buttons("1 ACTION\n40 -\n50 ACTION"));
     EXPECT_EQ(find_frame(again, [](const FrameRecord& r) { return r.in_game; }), 50);  // frame 51
-}
-
-TEST(FirstPollRule, ActionHeldIntoANewTitleScreenIsIgnoredForTenFrames) {
-    // COIN at FAST, then ACTION held for good: the chopper climbs into the
-    // roof, and the next title screen starts the same game at its first poll.
-    RunOptions options;
-    int games = 0;
-    options.stop = [&games](const std::vector<FrameRecord>& r) {
-        if (r.back().in_game && r.back().game.frame_count == 1) ++games;
-        return games == 2;
-    };
-    bool played = false;
-    const auto buttons = [&played](std::uint64_t, std::uint64_t poll) -> std::uint32_t {
-        if (g_game_view) played = true;
-        if (!played && g_title_view) return Pilot::menu_word(*g_title_view, MODE_COIN, 2, poll);
-        return 1u << 12;
-    };
-    const auto run = run_program(2000, buttons, options);
-    const long first_game = find_frame(run, [](const FrameRecord& r) { return r.in_game; });
-    ASSERT_GE(first_game, 0);
-    auto b = static_cast<std::size_t>(first_game);
-    while (b < run.size() && run[b].in_game) ++b;
-    ASSERT_LT(b + 11, run.size()) << "the first game did not end";
-    for (std::size_t i = b; i < b + 10; ++i) {
-        EXPECT_FALSE(run.at(i).in_game);
-        EXPECT_EQ(run.at(i).polls, run.at(b - 1).polls) << "title frame " << i - b + 1 << " read the buttons";
-    }
-    EXPECT_EQ(run.at(b + 10).title.done, 1);
-    ASSERT_TRUE(run.at(b + 11).in_game);
-    EXPECT_EQ(run.at(b + 11).game.mode, MODE_COIN);
-    EXPECT_EQ(run.at(b + 11).game.scroll_step, 5);
 }
 
 }  // namespace
