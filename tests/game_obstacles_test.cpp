@@ -50,17 +50,9 @@ TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
 
 // A chopper leaving the screen ends the game: a probe point off the surface
 // is wall, and never coin.
-GameState far_block_game() {
-    GameState s = new_game(MODE_NORMAL, 0);
-    s.block_x = 250;  // well away from the chopper
-    s.block_y = 0;
-    return s;
-}
-
 TEST(LeavingTheScreen, AProbePointOffTheSurfaceCountsAsWallNeverAsCoin) {
-    OwnSurface own;
-    clear_surface(g_draw_target);  // no walls at all
-    GameState s = far_block_game();
+    OwnSurface own;  // cleared: no walls at all
+    GameState s = new_game(MODE_NORMAL, 0);
     for (const std::int32_t y : {-10000, -25, 0, 217, 240, 10000}) {
         s.chopper_y = y;
         EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << "row " << y;
