@@ -66,12 +66,6 @@ ButtonSource tape_buttons(const std::string& tape_text) {
     return [tape](std::uint64_t frame, std::uint64_t) { return tape_word_at(tape.get(), frame); };
 }
 
-long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(const FrameRecord&)>& pred) {
-    for (std::size_t i = 0; i < run.size(); ++i)
-        if (pred(run[i])) return static_cast<long>(i);
-    return -1;
-}
-
 GameState new_game(std::int32_t mode, std::int32_t speed_level) {
     GameState s;
     set_up_game(&s, mode * 10 + speed_level);

@@ -39,9 +39,6 @@ std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons,
 // reading the word in force at f.
 ButtonSource tape_buttons(const std::string& tape_text);
 
-// Index of the first record that satisfies `pred`, or -1.
-long find_frame(const std::vector<FrameRecord>& run, const std::function<bool(const FrameRecord&)>& pred);
-
 // The state a game's first frame is drawn from, by the game's own set-up.
 GameState new_game(std::int32_t mode, std::int32_t speed_level);
 
