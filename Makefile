@@ -18,12 +18,12 @@ PLAY_BUILD ?= build-play
 SAN_BUILD  ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 SAN_ENV    := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e|desktop_scores_e2e|doc_examples' -FS handheld_arm
+SAN_SKIP   := -LE 'browser|nosan|port' -E 'assets_regenerate|handheld_arm|ArmBuild|desktop_e2e|doc_examples' -FS handheld_arm
 # The desktop game under Xvfb runs once more with the sanitizers but without
 # the leak check: the X, GL and D-Bus libraries below SDL keep allocations
 # until exit (some from driver modules unloaded by then, which no
 # suppression can name).
-SAN_DESKTOP := -R '^desktop_(scores_)?e2e$$'
+SAN_DESKTOP := -R '^desktop_e2e$$'
 
 .PHONY: all deps deps-play configure build play test headless assets asset-preview bench bench-instructions fuzz soak handheld port web web-zip serve clean install package
 

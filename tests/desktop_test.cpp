@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <tuple>
+
 #include "platform/buttons.h"
 #include "ports/desktop/frame_fit.h"
 #include "ports/desktop/input.h"
@@ -78,9 +80,7 @@ TEST(FrameFit, HandheldScreens) {
     } screens[] = {{640, 480, 2, 0, 0}, {720, 720, 2, 40, 120}, {480, 320, 1, 80, 40}, {1280, 720, 3, 160, 0}};
     for (const auto& s : screens) {
         const FrameFit f = fit_frame(s.width, s.height);
-        EXPECT_EQ(f.scale, s.scale) << s.width << "x" << s.height;
-        EXPECT_EQ(f.x, s.x) << s.width << "x" << s.height;
-        EXPECT_EQ(f.y, s.y) << s.width << "x" << s.height;
+        EXPECT_EQ(std::tie(f.scale, f.x, f.y), std::tie(s.scale, s.x, s.y)) << s.width << "x" << s.height;
         EXPECT_EQ(f.width * 3, f.height * 4);
     }
 }

@@ -10,9 +10,9 @@
 // words: it must show exactly the frames the headless display shows for them.
 // Exit status 0 when all held, 1 on a finding, 77 when the handheld part
 // could not run here (no private mount namespace).
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,14 +21,14 @@
 #include "game/view.h"
 #include "game_harness.h"
 #include "platform/buttons.h"
-#include "ports/common/frame_hash.h"
-#include "ports/common/poll_tape.h"
-#include "ports/headless/headless.h"
+#include "ports/common/count_arg.h"
+#include "runner_process.h"
 #include "tools/handheld-emu/emulator.h"
 
 namespace {
 
 int g_findings = 0;
+std::mt19937_64 g_random(20240601);  // our own sequence: the game's rand() is left alone
 
 void finding(const std::string& what) {
     std::fprintf(stderr, "burrow_soak: %s\n", what.c_str());
@@ -41,128 +41,88 @@ void title_frame(void*, std::uint64_t frame, int, const FrameSurface*) {
         if (top > TITLE_TOP_LIMIT || top < -TITLE_TOP_LIMIT) finding("title passage past its bound");
 }
 
-void soak_title(std::uint64_t frames) {
-    run_loop(frames, title_frame, nullptr, nullptr);
-    if (headless_frames_shown() != frames) finding("the title screen stopped early");
-    std::printf("title: %llu frames\n", static_cast<unsigned long long>(frames));
-}
+// Rows the chopper's 25-row box needs: once the passage is narrower, no
+// flight survives; 2,000 frames later every game must have ended.
+constexpr std::int32_t PASSAGE_CLOSED = 100 * (180 - 24) + 2000;
 
 struct GameSoak {
-    std::uint64_t wanted = 0, ended = 0, longest = 0;
-    std::mt19937_64 random{20240601};  // our own sequence: the game's rand() is left alone
+    std::uint64_t wanted = 0, ended = 0;
     std::uint32_t hold = 0;
     std::uint64_t hold_until = 0;
     bool in_game = false;
 };
 
-// Rows the chopper's 25-row box needs: once the passage is narrower, no
-// flight survives; 2,000 frames later every game must have ended.
-constexpr std::int32_t PASSAGE_CLOSED = 100 * (180 - 24) + 2000;
-
+// The menu walked to game n's mode and speed (n counts the games ended), then
+// presses and pauses of random length, a little more often held.
 bool game_buttons(void* context, std::uint64_t frame, std::uint64_t poll, std::uint32_t* word) {
     GameSoak* s = static_cast<GameSoak*>(context);
-    const auto game = static_cast<std::int32_t>(s->ended);
+    const auto n = static_cast<std::int32_t>(s->ended);
     if (g_game_view == nullptr) {
-        *word = Pilot::menu_word(*g_title_view, game % 3, (game / 3) % 4, poll);
-    } else {
-        if (frame >= s->hold_until) {
-            // Presses and pauses of random length, a little more often held.
-            s->hold = s->random() % 100 < 52 ? 1u << BUTTON_ACTION : 0u;
-            s->hold_until = frame + 1 + s->random() % 12;
-        }
-        *word = s->hold;
+        *word = Pilot::menu_word(*g_title_view, n % 3, (n / 3) % 4, poll);
+        return true;
     }
+    if (frame >= s->hold_until) {
+        s->hold = g_random() % 100 < 52 ? 1u << BUTTON_ACTION : 0u;
+        s->hold_until = frame + 1 + g_random() % 12;
+    }
+    *word = s->hold;
     return true;
 }
 
 void game_frame(void* context, std::uint64_t, int, const FrameSurface*) {
     GameSoak* s = static_cast<GameSoak*>(context);
     const GameState* g = g_game_view;
+    const auto n = static_cast<std::int32_t>(s->ended);
+    const std::string game = "game " + std::to_string(n + 1);
     if (g == nullptr) {
-        if (s->in_game) finding("a game stopped without its crash frame");
+        if (s->in_game) finding(game + " stopped without its crash frame");
         s->in_game = false;
         return;
     }
-    const auto game = static_cast<std::int32_t>(s->ended);
-    if (!s->in_game && (g->mode != game % 3 || g->scroll_step != SCROLL_STEPS[(game / 3) % 4]))
-        finding("game " + std::to_string(game + 1) + " did not start as chosen");
-    s->in_game = true;
-    if (g->frame_count > PASSAGE_CLOSED) {
-        finding("game " + std::to_string(game + 1) + " goes on past the closed passage");
-        throw HeadlessStop{};
-    }
-    if (g->crashed != 1) return;
-    s->in_game = false;
-    s->longest = std::max<std::uint64_t>(s->longest, static_cast<std::uint64_t>(g->frame_count));
-    if (++s->ended == s->wanted) throw HeadlessStop{};
-}
-
-void soak_games(std::uint64_t games) {
-    static GameSoak s;
-    s.wanted = games;
-    run_loop(0, game_frame, game_buttons, &s);
-    if (s.ended != games) finding("only " + std::to_string(s.ended) + " games ended");
-    std::printf("games: %llu ended by a crash, the longest after %llu frames, %llu frames in all\n",
-                static_cast<unsigned long long>(s.ended), static_cast<unsigned long long>(s.longest),
-                static_cast<unsigned long long>(headless_frames_shown()));
-}
-
-// The poll tape the handheld plays and the hashes the headless display shows for it.
-struct PollRun {
-    PollTape tape;
-    std::vector<std::uint64_t> hashes;
-};
-
-bool poll_word(void* run, std::uint64_t, std::uint64_t, std::uint32_t* word) {
-    return poll_tape_read(&static_cast<PollRun*>(run)->tape, word);
-}
-
-void poll_frame(void* run, std::uint64_t, int, const FrameSurface* shown) {
-    static_cast<PollRun*>(run)->hashes.push_back(frame_hash(shown));
+    if (!s->in_game && (g->mode != n % 3 || g->scroll_step != SCROLL_STEPS[(n / 3) % 4]))
+        finding(game + " did not start as chosen");
+    s->in_game = g->crashed != 1;
+    if (g->frame_count > PASSAGE_CLOSED) finding(game + " goes on past the closed passage");
+    if (g->frame_count > PASSAGE_CLOSED || (g->crashed == 1 && ++s->ended == s->wanted)) throw HeadlessStop{};
 }
 
 // False when the emulated handheld cannot run here.
 bool soak_handheld(const std::string& binary, std::uint64_t frames) {
     // Words a player might give: mostly nothing or the action button,
     // sometimes a direction, in runs of a few polls.
-    std::mt19937_64 random(7);
     const std::uint32_t words[] = {0, 0, 1u << BUTTON_ACTION, 1u << BUTTON_ACTION, 1u << BUTTON_UP,
                                    1u << BUTTON_DOWN, 1u << BUTTON_LEFT, 1u << BUTTON_RIGHT};
-    static PollRun headless;
-    while (headless.tape.bytes.size() < 4 * frames) {
-        const std::uint32_t w = words[random() % 8];
-        for (std::uint64_t n = 1 + random() % 20; n > 0; --n)
-            for (int b = 0; b < 4; ++b) headless.tape.bytes.push_back(static_cast<unsigned char>(w >> (8 * b)));
+    std::vector<unsigned char> tape;
+    while (tape.size() < 4 * frames) {
+        const std::uint32_t w = words[g_random() % 8];
+        for (std::uint64_t n = 1 + g_random() % 20; n > 0; --n)
+            for (int b = 0; b < 4; ++b) tape.push_back(static_cast<unsigned char>(w >> (8 * b)));
     }
-    run_loop(frames, poll_frame, poll_word, &headless);
-
+    const std::string dir = fresh_output_dir("soak");
+    std::ofstream(dir + "/words", std::ios::binary).write(reinterpret_cast<const char*>(tape.data()), tape.size());
+    if (run_runner("--frames " + std::to_string(frames) + " --poll-tape '" + dir + "/words' --trace '" + dir + "/t'") != 0)
+        finding("the headless runner failed");
+    const std::vector<std::uint64_t> expected = trace_hashes(dir + "/t");
     EmulatorConfig config;
     config.command = {binary};
-    config.tape = headless.tape.bytes;
+    config.tape = tape;
     config.frames = frames;
     const EmulatorResult r = run_emulated_handheld(config);
-    if (r.outcome == EmulatorOutcome::namespace_refused) {
-        std::printf("handheld: SKIPPED, %s\n", r.message.c_str());
-        return false;
-    }
+    if (r.outcome == EmulatorOutcome::namespace_refused) return false;
     if (r.outcome != EmulatorOutcome::frames_shown) finding(std::string("handheld: ") + outcome_name(r.outcome) + ": " + r.message);
     if (!r.binary_stderr.empty()) finding("the handheld wrote to stderr: " + r.binary_stderr.substr(0, 2000));
     std::size_t same = 0;
-    while (same < r.frames.size() && same < headless.hashes.size() && r.frames[same].hash == headless.hashes[same]) ++same;
+    while (same < r.frames.size() && same < expected.size() && r.frames[same].hash == expected[same]) ++same;
     if (same != frames) finding("the handheld shows other pixels than the headless display from frame " + std::to_string(same + 1));
-    std::printf("handheld: %zu frames in %llu refreshes, %zu the same as the headless display's\n", r.frames.size(),
-                static_cast<unsigned long long>(r.refreshes), same);
     return true;
 }
 
-std::uint64_t count(const char* text) {
-    char* end = nullptr;
-    const unsigned long long v = std::strtoull(text, &end, 10);
-    if (end == text || *end != '\0' || v == 0) {
-        std::fprintf(stderr, "burrow_soak: '%s' is not a count\n", text);
-        std::exit(2);
-    }
-    return v;
+std::uint64_t count(const char* name, const char* text) {
+    std::uint64_t v = 0;
+    std::string error;
+    if (parse_count_arg(name, text, MAX_COUNT_ARG, &v, &error)) return v;
+    std::fprintf(stderr, "burrow_soak: %s\n", error.c_str());
+    std::exit(2);
 }
 
 }  // namespace
@@ -172,10 +132,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: burrow_soak TITLE_FRAMES GAMES [HANDHELD_BINARY HANDHELD_FRAMES]\n");
         return 2;
     }
-    soak_title(count(argv[1]));
-    soak_games(count(argv[2]));
-    const bool handheld_ran = argc != 5 || soak_handheld(argv[3], count(argv[4]));
-    std::printf("soak: %d findings%s\n", g_findings, handheld_ran ? "" : ", the handheld part skipped");
+    const std::uint64_t title_frames = count("TITLE_FRAMES", argv[1]);
+    run_loop(title_frames, title_frame, nullptr, nullptr);
+    if (headless_frames_shown() != title_frames) finding("the title screen stopped early");
+    static GameSoak games;
+    games.wanted = count("GAMES", argv[2]);
+    run_loop(0, game_frame, game_buttons, &games);
+    if (games.ended != games.wanted) finding("only " + std::to_string(games.ended) + " games ended");
+    const bool handheld_ran = argc != 5 || soak_handheld(argv[3], count("HANDHELD_FRAMES", argv[4]));
+    std::printf("soak: %llu title frames, %llu games, %s; %d findings\n", static_cast<unsigned long long>(title_frames),
+                static_cast<unsigned long long>(games.ended), handheld_ran ? "the handheld" : "the handheld SKIPPED",
+                g_findings);
     if (g_findings != 0) return 1;
     return handheld_ran ? 0 : 77;
 }
