@@ -7,7 +7,7 @@
 // and speed in turn, flown by random presses: each must start as chosen and
 // end in a crash before the passage has long been closed. Then the device
 // binary on the emulated handheld for HANDHELD_FRAMES frames of random button
-// words: it must show exactly the frames the headless display shows for them.
+// words: it must show exactly the frames burrowrotor-headless shows for them.
 // Exit status 0 when all held, 1 on a finding, 77 when the handheld part
 // could not run here (no private mount namespace).
 #include <cstdio>
