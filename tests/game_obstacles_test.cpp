@@ -48,6 +48,24 @@ TEST(Coin, TouchingItPaysFortyStepsAndAWallInTheSameFrameStillEndsTheGame) {
     g_score = 0;
 }
 
+// Contact is read at ten points around the chopper's picture and nowhere else:
+// every other pixel of its box and a pixel beyond may be wall.
+TEST(Collision, OnlyTheTenProbePointsAreRead) {
+    OwnSurface own;
+    GameState s = new_game(MODE_NORMAL, 0);
+    const std::int32_t points[PROBE_COUNT][2] = {{-1, -1}, {10, 1},  {31, -1}, {50, 2},  {42, 13},
+                                                 {42, 22}, {32, 23}, {22, 22}, {15, 13}, {3, 17}};
+    for (std::int32_t y = -2; y <= 24; ++y)
+        for (std::int32_t x = -2; x <= 51; ++x) put_pixel(s.chopper_x + x, s.chopper_y + y, COLOR_WALL, g_draw_target);
+    for (const auto& p : points) put_pixel(s.chopper_x + p[0], s.chopper_y + p[1], 0, g_draw_target);
+    EXPECT_FALSE(chopper_touches(&s, COLOR_WALL));
+    for (const auto& p : points) {
+        put_pixel(s.chopper_x + p[0], s.chopper_y + p[1], COLOR_WALL, g_draw_target);
+        EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << "probe point " << p[0] << ", " << p[1];
+        put_pixel(s.chopper_x + p[0], s.chopper_y + p[1], 0, g_draw_target);
+    }
+}
+
 // A chopper leaving the screen ends the game: a probe point off the surface
 // is wall, and never coin.
 TEST(LeavingTheScreen, AProbePointOffTheSurfaceCountsAsWallNeverAsCoin) {
@@ -58,6 +76,11 @@ TEST(LeavingTheScreen, AProbePointOffTheSurfaceCountsAsWallNeverAsCoin) {
         EXPECT_TRUE(chopper_touches(&s, COLOR_WALL)) << "row " << y;
         EXPECT_FALSE(chopper_touches(&s, COLOR_COIN)) << "row " << y;
     }
+    // Half off the top, a coin under a probe point still on the screen is seen.
+    s.chopper_y = 0;
+    put_pixel(s.chopper_x + 3, 17, COLOR_COIN, g_draw_target);
+    EXPECT_TRUE(chopper_touches(&s, COLOR_COIN));
+    put_pixel(s.chopper_x + 3, 17, 0, g_draw_target);
     for (const std::int32_t y : {1, 216}) {
         s.chopper_y = y;
         EXPECT_FALSE(chopper_touches(&s, COLOR_WALL)) << "row " << y;
