@@ -66,7 +66,7 @@ function launch(options) {
 // frame hashes it kept, the error it reported, whether the service worker
 // runs it, and the names of its caches.
 const state = (page) => page.evaluate(async () => ({
-  ...window.burrowrotorState(), hashes: window.burrowrotorHashes, error: window.burrowrotorError,
+  ...window.burrowrotorState(), hashes: window.burrowrotorHashes || [], error: window.burrowrotorError,
   worker: navigator.serviceWorker.controller !== null, caches: await caches.keys(),
 }));
 
@@ -130,9 +130,9 @@ async function phone(origin) {
   }
 }
 
-// The page on a localhost port, with the tape and the files of `site.extra`
-// (URL path -> file) over it; while `site.down` holds, every connection is
-// cut, as if the server were gone.
+// The page on a localhost port, and over it the files of `site.extra` (URL
+// path -> file: the tape, a new build's worker); while `site.down` holds,
+// every connection is cut, as if the server were gone.
 async function serve(site) {
   const server = http.createServer((request, response) => {
     if (site.down) return request.socket.destroy();
@@ -182,7 +182,7 @@ async function desktop(origin, site) {
     await until(page, 'the title screen', (x) => x.screen === 'title' && x.frames > 15);
     await hold(page, 'Space', 'a game', (x) => x.screen === 'game');
     const s = await until(page, 'NEW BEST after the crash', (x) => x.screen === 'title' && x.status.startsWith('NEW BEST'));
-    const kept = await stored();
+    const kept = (await stored()) || '';
     ok(s.status === 'NEW BEST ' + s.score && kept.startsWith('burrowrotor best scores 1\n') &&
        kept.includes('\nNORMAL SLOW ' + s.score + '\n'), `${s.status}, kept in local storage in the table format`);
 
