@@ -9,8 +9,7 @@
 int run_runner(const std::string& arguments) {
     const std::string command = std::string("'") + BURROW_RUNNER + "' " + arguments;
     const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::vector<std::uint64_t> trace_hashes(const std::string& path) {

