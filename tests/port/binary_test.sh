@@ -20,9 +20,8 @@ extra=$(echo "$needed" | grep -vE '^(libSDL2-2\.0\.so\.0|lib(c|m)\.so\.6|libpthr
 [ -z "$extra" ] || fail "needs $extra, which a stock firmware may lack"
 symbols=$(readelf -W --dyn-syms "$bin")
 newest=$(echo "$symbols" | grep -o '@GLIBC_2\.[0-9.]*' | cut -c8- | sort -uV | tail -1)
-if [ -z "$newest" ] || [ "$(printf '%s\n2.31\n' "$newest" | sort -V | tail -1)" != 2.31 ]; then
+[ -n "$newest" ] && [ "$(printf '%s\n2.31\n' "$newest" | sort -V | tail -1)" = 2.31 ] ||
   fail "asks for glibc ${newest:-(none read)}: $(echo "$symbols" | grep "@GLIBC_$newest" | awk '{print $8}')"
-fi
 sdl_exports=$(readelf -W --dyn-syms "$root"/usr/lib/*/libSDL2-2.0.so.0.14.* | awk '$7 != "UND" {print $8}')
 newer=$(echo "$symbols" | awk '$7 == "UND" && $8 ~ /^SDL_/ {print $8}' | grep -vxF "$sdl_exports")
 [ -z "$newer" ] || fail "SDL functions missing from SDL 2.0.14: $newer"

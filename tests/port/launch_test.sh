@@ -25,8 +25,8 @@ echo "stub $build in \$(pwd) args \$* scores \$XDG_DATA_HOME pad \${SDL_GAMECONT
 exit 3
 STUB
 done
-chmod +x "$out/bin/uname" "$game"/burrowrotor.*
-chmod -x "$game/burrowrotor.armhf"  # as after a copy onto a card that kept no modes
+# The armhf stub is not executable, as after a copy onto a card that kept no modes.
+chmod +x "$out/bin/uname" "$game/burrowrotor.arm64"
 echo "# a comment
 0300000000000000000000000000000,Handheld pad,a:b0,back:b6,start:b7,platform:Linux," >"$game/gamecontrollerdb.txt"
 
