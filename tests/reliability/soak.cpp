@@ -10,6 +10,8 @@
 // autopilot and flown by random presses: each must start as chosen and end in
 // a crash before the passage has long been closed.
 // Exit status 0 when all held, 1 at the first finding, 2 for bad usage.
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "autopilot/pilot.h"
