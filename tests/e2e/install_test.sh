@@ -16,6 +16,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 export PATH=$PATH:/usr/sbin:/sbin  # dpkg looks for ldconfig and friends
 tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
+root=$tmp/root
 fail() { echo "FAIL: $*"; exit 1; }
 skip() { echo "skipped: $*"; exit 77; }
 need() { for t in "$@"; do command -v "$t" >/dev/null || skip "$t is not installed (make test installs it)"; done; }
@@ -44,9 +45,8 @@ if [ "$mode" = layout ]; then
   need make desktop-file-validate appstreamcli man
   # Through the Makefile, as a person or a packaging script runs it.
   unset MAKEFLAGS MFLAGS MAKELEVEL
-  make -s -C "$src" install PLAY_BUILD="$build" DESTDIR="$tmp/root" >"$tmp/install.log" 2>&1 ||
+  make -s -C "$src" install PLAY_BUILD="$build" DESTDIR="$root" >"$tmp/install.log" 2>&1 ||
     fail "make install failed: $(tail -5 "$tmp/install.log")"
-  root=$tmp/root
   share=$root/usr/local/share
   check_tree "$root" /usr/local
   out=$(desktop-file-validate "$share/applications/$id.desktop" 2>&1)
@@ -80,7 +80,6 @@ lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || fail "lintian: $(grep
 # fakeroot gives the files their owners, as root or not. The package's
 # dependencies live on this machine, not in the scratch root, hence
 # --force-depends.
-root=$tmp/root
 dpkg=(fakeroot dpkg --force-not-root --root="$root" --log="$tmp/dpkg-actions.log")
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
@@ -91,4 +90,3 @@ check_tree "$root" /usr /usr/share/doc/burrowrotor/copyright /usr/share/doc/burr
 left=$(cd "$root" && find . -path ./var -prune -o ! -type d -print)
 [ -z "$left" ] || fail "files left after removal: $left"
 echo "package: $(basename "$deb"), lintian without errors, installed, ran, removed"
-exit 0

@@ -101,11 +101,9 @@ void one_call(FuzzedDataProvider& in, FrameSurface* surface) {
             (fill ? fill_rows : draw_line)(x0, y0, x1, y1, c, surface);
             break;
         }
-        case 6: {
-            const std::int32_t y = pick32(in);
-            draw_gradient_bar(y, surface);
+        case 6:
+            draw_gradient_bar(pick32(in), surface);
             break;
-        }
         case 7: {
             const std::int16_t x = pick16(in), y = pick16(in);
             const std::uint16_t w = pick_size(in), h = pick_size(in);
