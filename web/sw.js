@@ -1,14 +1,17 @@
 // Keeps the game playable offline. On its first visit the page installs this
 // worker, which fetches the page, the script, the program and the icons into
-// a cache named for this build, and from then on serves them from there.
-// Anything else the page asks for (a button tape) comes from the network
-// when it can and from the cache when it cannot. `make web` writes the
-// build's version and file list in below; a new build is a new worker, which
-// takes over at once and deletes the caches of older builds.
+// a cache named for this build and the page's folder (its scope), and from
+// then on serves them from there. Anything else the page asks for (a button
+// tape) comes from the network when it can and from the cache when it cannot.
+// `make web` writes the build's version and file list in below; a new build is
+// a new worker, which takes over at once and deletes the caches of older
+// builds in the same folder. Other copies of the game on the same site
+// (/play/ and /beta/, or two games on one portal) keep theirs.
 'use strict';
-var CACHE = 'burrowrotor-@BURROW_WEB_VERSION@';
+// A scope is an address, which holds no space: "burrowrotor-VERSION SCOPE".
+var SCOPE = ' ' + self.registration.scope;
+var CACHE = 'burrowrotor-@BURROW_WEB_VERSION@' + SCOPE;
 var FILES = [@BURROW_WEB_FILES@];
-var PREFIX = 'burrowrotor-';
 
 function urlOf(name) { return new URL(name, self.registration.scope).href; }
 
@@ -22,8 +25,10 @@ self.addEventListener('install', function (event) {
 
 self.addEventListener('activate', function (event) {
   event.waitUntil(caches.keys().then(function (keys) {
-    return Promise.all(keys.filter(function (key) { return key.indexOf(PREFIX) === 0 && key !== CACHE; })
-      .map(function (key) { return caches.delete(key); }));
+    var older = keys.filter(function (key) {
+      return key.indexOf('burrowrotor-') === 0 && key.slice(-SCOPE.length) === SCOPE && key !== CACHE;
+    });
+    return Promise.all(older.map(function (key) { return caches.delete(key); }));
   }).then(function () { return self.clients.claim(); }));
 });
 

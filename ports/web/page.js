@@ -1,8 +1,9 @@
 // The page around the game, bundled in front of the compiled program: the
 // 60 Hz clock the frame loop waits on, the canvas it paints, the keyboard and
 // the touch pad it reads, the button tape it may replay, the pause, the best
-// scores it keeps in local storage and the status line beneath the canvas,
-// and what the page tells scripts about the frames it showed.
+// scores it keeps in local storage (shared with the page's other tabs) and
+// the status line beneath the canvas, and what the page tells scripts about
+// the frames it showed.
 //
 // Pause: P or the Pause key pause and resume; hiding the page or leaving its
 // window pauses; a click or touch on the screen or the pad also resumes, and
@@ -75,7 +76,11 @@ if (typeof document !== 'undefined') (function () {
   window.burrowrotorHashes = options.tape || options.hashes ? [] : null;
   window.burrowrotorError = null;
   window.burrowrotorReady = false;
-  Module.onRuntimeInitialized = function () { window.burrowrotorReady = true; };
+  // A pause begun while the page loaded says so as soon as it can.
+  Module.onRuntimeInitialized = function () {
+    window.burrowrotorReady = true;
+    showStatusLine();
+  };
   window.burrowrotorState = function () {
     if (!window.burrowrotorReady) return { screen: 'loading', frames: shown };
     var screen = ['none', 'title', 'game'][Module._web_screen()];
@@ -272,6 +277,12 @@ if (typeof document !== 'undefined') (function () {
       tellScores('Best scores cannot be kept: ' + e.message);
     }
   };
+  // Another tab kept a best: this tab's table takes it in and shows it.
+  window.addEventListener('storage', function (e) {
+    if (!window.burrowrotorReady || (e.key !== SCORES_KEY && e.key !== null)) return;
+    Module._web_scores_changed();
+    showStatusLine();
+  });
   // The stored text is kept under the first free name of
   // burrowrotor.best-scores.damaged, ...-2, ...; never over another.
   Module.burrowScoresDamaged = function (why) {

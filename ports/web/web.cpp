@@ -61,13 +61,22 @@ std::uint64_t s_shown = 0;
 ScoreKeeper s_keeper;
 char s_status[STATUS_LINE_SIZE];
 
-void load_best_scores() {
+// Merges the table in local storage into the one in memory, the higher score
+// of each entry winning, as the desktop does with its file: another tab of the
+// page may have kept bests of its own since this one started.
+void merge_stored_scores() {
     const int length = page_scores_length();
     if (length < 0) return;
     std::string text(static_cast<std::size_t>(length), '\0');
     if (length > 0) page_scores_copy(&text[0]);
+    BestScores stored;
     std::string error;
-    if (!parse_best_scores(text, &s_keeper.table, &error)) page_scores_damaged(error.c_str());
+    if (!parse_best_scores(text, &stored, &error)) {
+        page_scores_damaged(error.c_str());
+        return;
+    }
+    for (int m = 0; m < BEST_MODES; ++m)
+        for (int s = 0; s < BEST_SPEEDS; ++s) record_best_score(&s_keeper.table, m, s, stored.score[m][s]);
 }
 
 // RGB565 to 8 bits per channel, the top bits repeated into the low ones so
@@ -90,7 +99,10 @@ void platform_wait_refresh() { page_wait_refresh(); }
 void platform_show(std::uint32_t display_address) {
     const FrameSurface* shown = &s_buffers[display_address == DISPLAY_ADDR_FB0 ? 0 : 1];
     ++s_shown;
-    if (score_keeper_frame_shown(&s_keeper)) page_scores_keep(format_best_scores(s_keeper.table).c_str());
+    if (score_keeper_frame_shown(&s_keeper)) {
+        merge_stored_scores();
+        page_scores_keep(format_best_scores(s_keeper.table).c_str());
+    }
     convert_to_rgba(shown);
     const std::uint64_t hash = frame_hash(shown);
     page_present(reinterpret_cast<const std::uint8_t*>(s_rgba), static_cast<std::uint32_t>(hash >> 32),
@@ -120,6 +132,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_status_line(int paused) {
 }
 // Whether "NEW BEST" is showing (the page highlights it).
 EMSCRIPTEN_KEEPALIVE int web_new_best() { return s_keeper.new_best_frames > 0 ? 1 : 0; }
+// Another tab changed the table in local storage: its bests join this tab's.
+EMSCRIPTEN_KEEPALIVE void web_scores_changed() { merge_stored_scores(); }
 }
 
 int main() {
@@ -136,7 +150,7 @@ int main() {
     }
     // A replayed tape's games are not the player's: the table is shown, never changed.
     s_keeper.counting = !s_replaying;
-    load_best_scores();
+    merge_stored_scores();
     g_frame[0] = &s_buffers[0];
     g_frame[1] = &s_buffers[1];
     reset_button_state();

@@ -6,12 +6,15 @@
 //    it keeps a whole-number scale above the pad; turning the phone re-lays the
 //    page; the pad never covers the frame; and a finger held on the frame
 //    reaches the game as ACTION (LET'S GO! starts a game);
-//  - a desktop window: a game's score is kept in local storage and survives a
-//    reload; a replayed tape shows the runner's frames and leaves the table
-//    alone, online and again offline from the service worker's cache; a new
-//    build's worker replaces the old cache; the frame is scaled by 3; real keys
+//  - a desktop window: a game's score is kept in local storage beside the
+//    bests another tab kept meanwhile, and survives a reload; a replayed tape
+//    shows the runner's frames and leaves the table alone, online and again
+//    offline from the service worker's cache; a new build's worker replaces
+//    the old cache and keeps the cache of another folder of the site; a best
+//    kept by another tab shows at once; the frame is scaled by 3; real keys
 //    move the menu and start a game, of which it saves a screenshot; leaving
-//    or hiding the page pauses the game until P.
+//    or hiding the page pauses the game until P, also when it was left while
+//    it loaded.
 // Without Chromium or playwright-core it exits 77, which CTest reports as skipped.
 // node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png
 //   (the phone's screenshots go beside it, as out-phone-landscape.png ...)
@@ -181,10 +184,13 @@ async function desktop(origin, site) {
     await page.goto(origin + '/');
     await until(page, 'the title screen', (x) => x.screen === 'title' && x.frames > 15);
     await hold(page, 'Space', 'a game', (x) => x.screen === 'game');
+    // Meanwhile another tab keeps a COIN FAST best (written from this tab, which no storage event tells).
+    await page.evaluate((key) => localStorage.setItem(key, 'burrowrotor best scores 1\nCOIN FAST 777\n'), KEY);
     const s = await until(page, 'NEW BEST after the crash', (x) => x.screen === 'title' && x.status.startsWith('NEW BEST'));
     const kept = (await stored()) || '';
     ok(s.status === 'NEW BEST ' + s.score && kept.startsWith('burrowrotor best scores 1\n') &&
-       kept.includes('\nNORMAL SLOW ' + s.score + '\n'), `${s.status}, kept in local storage in the table format`);
+       kept.includes('\nNORMAL SLOW ' + s.score + '\n') && kept.includes('\nCOIN FAST 777\n'),
+       `${s.status}, kept in local storage in the table format beside the other tab's COIN FAST 777`);
 
     // Loaded again, the page shows that best; then again with the server
     // gone, from the worker's cache, which keeps the tape too.
@@ -193,16 +199,26 @@ async function desktop(origin, site) {
     site.down = true;
     const [oldCache] = (await replay('offline', 'NORMAL SLOW  BEST ' + s.score, kept)).caches;
 
-    // The next build: a worker of another version takes over and drops the old cache.
+    // The next build: a worker of another version takes over and drops the
+    // old cache, not that of the game in another folder of the site.
+    const beta = `burrowrotor-0123456789ab ${origin}/beta/`, next = `burrowrotor-0123456789ab ${origin}/`;
+    await page.evaluate((name) => caches.open(name), beta);
     site.extra['/sw.js'] = path.join(WORK, 'sw.js');
     fs.writeFileSync(site.extra['/sw.js'], fs.readFileSync(path.join(args.dist, 'sw.js'), 'utf8')
       .replace(/burrowrotor-[0-9a-f]{12}/, 'burrowrotor-0123456789ab'));
     site.down = false;
     await context.setOffline(false);
     await page.goto(`${origin}/index.html`);
-    await until(page, `a new build's worker to replace the cache ${oldCache}`,
-                (x) => x.caches.join() === 'burrowrotor-0123456789ab' && x.frames > 20);
-    ok(/^burrowrotor-[0-9a-f]{12}$/.test(oldCache), `a new build's worker replaced the cache ${oldCache}`);
+    await until(page, `a new build's worker to replace the cache ${oldCache} and keep ${beta}`,
+                (x) => x.caches.sort().join() === [next, beta].sort().join() && x.frames > 20);
+    ok(/^burrowrotor-[0-9a-f]{12} /.test(oldCache) && oldCache !== next, `a new build's worker replaced ${oldCache}`);
+
+    // Another tab keeps a better NORMAL SLOW: this one's line shows it.
+    const other = await context.newPage();
+    await other.goto(`${origin}/crash.tape`);
+    await other.evaluate(([key, text]) => localStorage.setItem(key, text), [KEY, kept.replace(/NORMAL SLOW \d+/, 'NORMAL SLOW 99999')]);
+    await until(page, 'the best another tab kept', (x) => x.status === 'NORMAL SLOW  BEST 99999', 5000);
+    await other.close();
 
     const canvas = await page.locator('#screen').boundingBox();
     ok(canvas.width === 960 && canvas.height === 720, 'a 1000 x 860 window shows the frame scaled by 3');
@@ -232,6 +248,13 @@ async function desktop(origin, site) {
       document.dispatchEvent(new Event('visibilitychange'));
     });
     await pauses('hiding the page');
+
+    // Left while it loads: the line says PAUSED as soon as the game can run, and P starts it.
+    await page.addInitScript(() => addEventListener('DOMContentLoaded', () => burrowrotorReady || dispatchEvent(new Event('blur'))));
+    await page.goto(`${origin}/index.html`);
+    await until(page, 'PAUSED after leaving the page while it loaded', (x) => x.status === 'PAUSED' && x.frames === 0);
+    await page.keyboard.press('p');
+    await until(page, 'P to start play', (x) => !x.paused && x.frames > 10, 5000);
   } finally {
     await context.close();
   }
