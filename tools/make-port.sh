@@ -45,10 +45,11 @@ rm -rf "$shots" && mkdir -p "$shots"
 convert "$shots/frame-000600.png" -filter point -resize 200% "$game/screenshot.png"
 rm -rf "$shots"
 
-# Our own terms and those of the fonts the game's font and title picture
+# Our own terms (the MIT licence) and those of the fonts the game's font and title picture
 # come from (packaging/copyright), and what else the binaries hold: the C++
 # runtime (GCC 10, GPL 3 with the runtime library exception), libpng and
 # zlib. The device's own SDL2 and C library are not shipped.
+cp "$src/LICENSE" "$game/licences/LICENSE.txt"
 cp "$src/packaging/copyright" "$game/licences/burrowrotor.txt"
 doc="$build/cross/sysroot-arm64/usr/share/doc"
 cp "$doc/gcc-10-base/copyright" "$game/licences/gcc-runtime.txt"
@@ -56,8 +57,10 @@ cp "$doc/libpng-dev/copyright" "$game/licences/libpng.txt"
 cp "$doc/zlib1g/copyright" "$game/licences/zlib.txt"
 cat >"$game/licences/README.txt" <<TEXT
 Licences of what the Burrowrotor binaries hold:
-  burrowrotor.txt       the game itself, its font (from the public-domain X11 misc-fixed
-                        fonts) and its title picture (rendered from DejaVu Sans Bold)
+  LICENSE.txt           the game itself, code and art: the MIT licence
+  burrowrotor.txt       the same in Debian's form, with the terms of its font (from the
+                        public-domain X11 misc-fixed fonts) and its title picture
+                        (rendered from DejaVu Sans Bold)
   gcc-runtime.txt       the GCC 10 C++ runtime, linked statically
                         (GPL 3 with the GCC Runtime Library Exception)
   libpng.txt, zlib.txt  libpng and zlib, linked statically (PNG frame files)

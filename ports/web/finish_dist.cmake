@@ -1,5 +1,6 @@
 # Completes the browser build's folder after the program is linked: copies the
-# page, the web app manifest and the icons in beside burrowrotor.js and
+# page, the web app manifest, the icons and the game's licence (LICENSE.txt,
+# which the zip for game portals carries too) in beside burrowrotor.js and
 # burrowrotor.wasm, and writes the service worker with the list of those files
 # and a version drawn from their contents, so that every build that changes a
 # byte of them replaces the cache of the build before.
@@ -9,6 +10,7 @@ set(files index.html burrowrotor.js burrowrotor.wasm manifest.webmanifest burrow
 file(COPY ${SOURCE}/web/index.html ${SOURCE}/web/manifest.webmanifest
           ${SOURCE}/assets/icons/burrowrotor-192.png ${SOURCE}/assets/icons/burrowrotor-512.png
      DESTINATION ${DIST})
+configure_file(${SOURCE}/LICENSE ${DIST}/LICENSE.txt COPYONLY)
 
 set(digests "")
 set(quoted "")

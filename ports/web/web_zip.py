@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Packs the browser build into one zip with index.html at its root, the form
-HTML5 game portals take, and prints its size and what it holds.
+HTML5 game portals take, and prints its size and what it holds. The game's
+licence (LICENSE.txt, the MIT licence) always goes with it.
 
 usage: web_zip.py DIST OUT.zip
 """
@@ -15,8 +16,9 @@ def main():
         return 2
     dist, out = sys.argv[1], sys.argv[2]
     names = sorted(n for n in os.listdir(dist) if os.path.isfile(os.path.join(dist, n))) if os.path.isdir(dist) else []
-    if 'index.html' not in names:
-        print('web_zip: %s holds no index.html: build it with make web' % dist, file=sys.stderr)
+    missing = [n for n in ('index.html', 'LICENSE.txt') if n not in names]
+    if missing:
+        print('web_zip: %s holds no %s: build it with make web' % (dist, missing[0]), file=sys.stderr)
         return 1
     if os.path.dirname(os.path.abspath(out)) == os.path.abspath(dist):
         print('web_zip: refusing to write %s inside the folder it packs' % out, file=sys.stderr)

@@ -3,7 +3,8 @@
 #
 #   install_test.sh layout  SOURCE_DIR BUILD_DIR
 #       `make install DESTDIR=<scratch>` lays out exactly the expected files,
-#       and desktop-file-validate, appstreamcli and man --warnings accept them.
+#       desktop-file-validate, appstreamcli and man --warnings accept them,
+#       and the metainfo gives each screenshot the size of its picture.
 #   install_test.sh package SOURCE_DIR BUILD_DIR
 #       the .deb passes lintian without errors, installs into a scratch root
 #       with dpkg --root (never this machine's /usr), runs from there, and
@@ -42,7 +43,7 @@ check_tree() {  # ROOT PREFIX [EXTRA FILE...]
 }
 
 if [ "$mode" = layout ]; then
-  need make desktop-file-validate appstreamcli man
+  need make desktop-file-validate appstreamcli man file
   # Through the Makefile, as a person or a packaging script runs it.
   unset MAKEFLAGS MFLAGS MAKELEVEL
   make -s -C "$src" install PLAY_BUILD="$build" DESTDIR="$root" >"$tmp/install.log" 2>&1 ||
@@ -53,6 +54,10 @@ if [ "$mode" = layout ]; then
   [ -z "$out" ] || fail "desktop-file-validate: $out"
   out=$(appstreamcli validate --no-net --no-color "$share/metainfo/$id.metainfo.xml" 2>&1) ||
     fail "appstreamcli validate: $out"
+  # Each screenshot's stated size is that of its picture in docs/.
+  while IFS='"' read -r _ w _ h url; do
+    file "$src/docs/${url##*/}" | grep -q "PNG image data, $w x $h," || fail "metainfo says $w x $h for ${url##*/}"
+  done < <(grep -o 'width="[0-9]*" height="[0-9]*">[^<]*' "$share/metainfo/$id.metainfo.xml")
   for page in "$share"/man/man6/*.6.gz; do
     out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
     [ -z "$out" ] || fail "man --warnings $(basename "$page"): $out"
