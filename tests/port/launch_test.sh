@@ -3,7 +3,8 @@
 # (a `uname` first on PATH): from any working directory it finds its folder,
 # picks the binary for the processor, passes --fullscreen and the player's
 # arguments, keeps scores and the log in the folder, hands the gamepad mapping
-# file to SDL, and returns the game's exit status.
+# file to SDL, and returns the game's exit status; on a read-only card it logs
+# elsewhere and says on stderr why the game cannot start.
 #
 #   launch_test.sh BURROWROTOR_SH OUT_DIR
 set -u
@@ -47,5 +48,11 @@ for case in aarch64:arm64 armv7l:armhf armv8l:armhf armhf:armhf x86_64:none; do
   echo "$log" | grep -q "exit status 3" || fail "$machine: the log misses the exit status: $log"
   [ -d "$game/data" ] || fail "$machine: no score folder $game/data"
 done
+# A read-only card (root writes anywhere, so log.txt is a folder here): the log
+# goes to the user's state folder, and why the game cannot start to stderr too.
+rm -f "$game/log.txt" && mkdir "$game/log.txt" && log=$out/state/burrowrotor/log.txt
+err=$(cd "$out/elsewhere" && PATH="$out/bin:$PATH" FAKE_MACHINE=x86_64 XDG_STATE_HOME="$out/state" sh ../ports/Burrowrotor.sh 2>&1 >/dev/null)
+echo "$err" | grep -qF "processor (x86_64); there are arm64 and armhf (log: $log)" || fail "read-only card: stderr says: $err"
+grep -qF "processor (x86_64)" "$log" || fail "read-only card: $log misses the reason"
 [ "$status" -eq 0 ] && echo PASS
 exit "$status"
