@@ -19,7 +19,6 @@ chmod +x "$scratch/build/burrowrotor"
 
 failed=0 skipped=0
 for doc in "$src"/README.md "$src"/docs/*.md; do
-  [ -e "$doc" ] || continue
   # Each block becomes one script, run from the scratch folder.
   name=${doc#"$src"/} name=${name//\//_}
   awk -v prefix="$scratch/block-$name" '
@@ -34,16 +33,14 @@ done
 declare -A unmade=()  # file -> the skipped block that should have made it
 for block in "$scratch"/block-*.sh; do
   [ -e "$block" ] || continue
-  files=$(grep -v '^#' "$block" | grep -oE '[A-Za-z0-9_./-]*[./][A-Za-z0-9_./-]*' | sort -u)
-  why=
+  files=$(grep -v '^#' "$block" | grep -oE '[A-Za-z0-9_./-]*[./][A-Za-z0-9_./-]*' | sort -u) why='' status=77
   for f in $files; do [ -z "${unmade[$f]:-}" ] || why="needs $f, which the skipped ${unmade[$f]} makes"; done
   if [ -z "$why" ]; then
     (cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY bash -e "$block") > "$block.out" 2>&1
     status=$?
-    last=$(tail -n 1 "$block.out")
-    [ $status -ne 77 ] || why="status 77${last:+: $last}"
+    why="status 77: $(tail -n 1 "$block.out")"
   fi
-  if [ -n "$why" ]; then
+  if [ "$status" -eq 77 ]; then
     echo "SKIP $(basename "$block"): $why"; skipped=1
     for f in $files; do [ -e "$scratch/$f" ] || unmade[$f]=$(basename "$block"); done
   elif [ "$status" -ne 0 ]; then
