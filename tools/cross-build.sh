@@ -6,7 +6,8 @@
 #   tools/cross-build.sh arm64|armhf DIR   writes DIR/ARCH/burrowrotor
 #
 # Exit status 0 built, 1 failed, 77 cannot build here (no cross compiler, or
-# Debian's archive out of reach for the sysroot).
+# Debian's archive out of reach for the sysroot; any other sysroot failure
+# fails).
 set -u
 arch=${1:?usage: cross-build.sh arm64|armhf DIR}
 dir=${2:?usage: cross-build.sh arm64|armhf DIR}
@@ -18,7 +19,12 @@ case "$arch" in
 esac
 command -v "$triple-g++" >/dev/null || { echo "skipped: $triple-g++ is not installed (make deps)"; exit 77; }
 mkdir -p "$dir" && dir=$(cd "$dir" && pwd) || exit 1
-"$src/tools/make-sysroot.sh" "$arch" "$dir/sysroot-$arch" || { echo "skipped: no $arch sysroot"; exit 77; }
+"$src/tools/make-sysroot.sh" "$arch" "$dir/sysroot-$arch"
+case $? in
+  0) ;;
+  77) echo "skipped: no $arch sysroot: Debian's archive cannot be reached"; exit 77 ;;
+  *) echo "cross-build.sh: making the $arch sysroot failed"; exit 1 ;;
+esac
 
 generator=Ninja
 command -v ninja >/dev/null || generator="Unix Makefiles"

@@ -15,6 +15,8 @@
 # never touching the machine's own package lists. A finished DIR is kept and
 # reused while the package list below is unchanged; the downloads stay in
 # DIR.apt so a rebuild after a change fetches only what is new.
+# Exit status 0 made (or already there), 77 Debian's archive cannot be reached
+# (no network, no name service), 1 any other failure.
 set -eu
 arch=${1:?usage: make-sysroot.sh arm64|armhf DIR}
 root=${2:?usage: make-sysroot.sh arm64|armhf DIR}
@@ -58,14 +60,22 @@ apt() {
     -o APT::Sandbox::User=root -o Acquire::Languages=none -o Debug::NoLocking=1 "$@"
 }
 fail() { echo "make-sysroot.sh: $*" >&2; exit 1; }
+# A step of apt's that failed: apt's own words for an archive out of reach
+# make it a skip, anything else (a missing package, a bad signature) a failure.
+apt_failed() {  # LOG WHAT
+  reach=$(grep -Eo "(Could not resolve|Temporary failure resolving|Could not connect to|Connection timed out|Network is unreachable|No route to host)[^]]*" "$1" | head -1)
+  [ -z "$reach" ] || { echo "make-sysroot.sh: cannot reach $mirror: $reach" >&2; exit 77; }
+  fail "$2 failed: $(grep '^E:' "$1" | tail -1)"
+}
 
-apt update >"$work/update.log" 2>&1 || fail "apt-get update for $suite/$arch failed: $(tail -1 "$work/update.log")"
+# --error-on=any: an index that cannot be fetched fails here, not later.
+apt update --error-on=any >"$work/update.log" 2>&1 || apt_failed "$work/update.log" "apt-get update for $suite/$arch"
 # shellcheck disable=SC2086
 apt install -y -d $with_deps >"$work/download.log" 2>&1 ||
-  fail "downloading $with_deps for $arch failed: $(tail -1 "$work/download.log")"
+  apt_failed "$work/download.log" "downloading $with_deps for $arch"
 # shellcheck disable=SC2086
 (cd "$work/alone" && apt download $alone) >>"$work/download.log" 2>&1 ||
-  fail "downloading $alone for $arch failed: $(tail -1 "$work/download.log")"
+  apt_failed "$work/download.log" "downloading $alone for $arch"
 
 rm -rf "$root.part" && mkdir -p "$root.part"
 for deb in "$work"/cache/archives/*.deb "$work"/alone/*.deb; do
