@@ -28,7 +28,13 @@ self.addEventListener('activate', function (event) {
     var older = keys.filter(function (key) {
       return key.indexOf('burrowrotor-') === 0 && key.slice(-SCOPE.length) === SCOPE && key !== CACHE;
     });
-    return Promise.all(older.map(function (key) { return caches.delete(key); }));
+    // Builds before the folder joined the name kept "burrowrotor-VERSION":
+    // such a cache is this folder's when it holds this folder's page.
+    var unnamed = keys.filter(function (key) { return /^burrowrotor-[0-9a-f]+$/.test(key); });
+    return Promise.all(unnamed.map(function (key) {
+      return caches.open(key).then(function (cache) { return cache.match(urlOf('index.html')); })
+        .then(function (hit) { if (hit) older.push(key); });
+    })).then(function () { return Promise.all(older.map(function (key) { return caches.delete(key); })); });
   }).then(function () { return self.clients.claim(); }));
 });
 
