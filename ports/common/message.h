@@ -21,3 +21,8 @@ inline std::string one_line(const std::string& text) {
     }
     return out;
 }
+
+// Prints "PROGRAM: TEXT" on stderr as one line, TEXT quoted as above.
+inline void say(const char* program, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", program, one_line(text).c_str());
+}

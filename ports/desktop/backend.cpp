@@ -15,6 +15,7 @@
 #include "ports/desktop/scores.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
+#include "ports/common/message.h"
 
 namespace {
 
@@ -32,10 +33,10 @@ std::uint64_t s_fps_since_frame = 0;
     video_close();
     SDL_Quit();
     // One line: what failed, and where a cut-short recording was kept.
-    if (!message.empty() && !closed) std::fprintf(stderr, "burrowrotor: %s; %s\n", message.c_str(), error.c_str());
-    if (!message.empty() && closed) std::fprintf(stderr, "burrowrotor: %s\n", message.c_str());
+    if (!message.empty() && !closed) say("burrowrotor", message + "; " + error);
+    if (!message.empty() && closed) say("burrowrotor", message);
     if (!closed && status == 0) {
-        std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
+        say("burrowrotor", error);
         status = 1;
     }
     std::exit(status);
@@ -107,12 +108,12 @@ void run_desktop(const DesktopOptions& options) {
     s_options = options;
     std::string error;
     if (!session_open(options, &error)) {
-        std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
+        say("burrowrotor", error);
         std::exit(2);
     }
     scores_open(options);
-    if (options.status_line) video_add_status_line();
-    if (SDL_Init(0) != 0 || !video_open(options.scale, options.fullscreen, &error)) {
+    if (!options.hide_status) video_add_status_line();
+    if (SDL_Init(0) != 0 || !video_open(static_cast<int>(options.scale), options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();
         if (error.empty()) error = "SDL gave no reason";
         finish(1, "cannot open a window: " + error);

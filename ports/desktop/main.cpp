@@ -6,12 +6,13 @@
 #include "ports/desktop/backend.h"
 #include "ports/desktop/options.h"
 #include "ports/desktop/scores.h"
+#include "ports/common/message.h"
 
 int main(int argc, char** argv) {
     DesktopOptions options;
     std::string error;
     if (!parse_desktop_args(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
+        say("burrowrotor", error);
         return 2;
     }
     if (options.help) {

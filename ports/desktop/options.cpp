@@ -1,8 +1,6 @@
 #include "ports/desktop/options.h"
 
-#include <cstring>
-
-#include "ports/common/count_arg.h"
+#include "ports/common/options.h"
 
 const char DESKTOP_USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
@@ -29,77 +27,15 @@ const char DESKTOP_USAGE[] =
     "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
-namespace {
-
-bool is(const char* arg, const char* flag) { return std::strcmp(arg, flag) == 0; }
-
-}  // namespace
-
 bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (is(arg, "--help") || is(arg, "-h")) {
-            o->help = true;
-            return true;
-        }
-        if (is(arg, "--version")) {
-            o->version = true;
-            return true;
-        }
-        if (is(arg, "--fullscreen")) {
-            o->fullscreen = true;
-            continue;
-        }
-        if (is(arg, "--show-fps")) {
-            o->show_fps = true;
-            continue;
-        }
-        if (is(arg, "--no-status")) {
-            o->status_line = false;
-            continue;
-        }
-        if (is(arg, "--scores")) {
-            o->scores = true;
-            continue;
-        }
-        static const char* const WITH_VALUE[] = {"--scale", "--record", "--replay", "--trace",
-                                                 "--png",   "--from",   "--every",  "--frames"};
-        bool known = false;
-        for (const char* f : WITH_VALUE) known = known || is(arg, f);
-        if (!known) {
-            *error = std::string("unknown option '") + arg + "' (see --help)";
-            return false;
-        }
-        if (i + 1 >= argc) {
-            *error = std::string(arg) + " needs a value";
-            return false;
-        }
-        const char* value = argv[++i];
-        if (is(arg, "--scale")) {
-            std::uint64_t scale = 0;
-            if (!parse_count_arg(arg, value, MAX_SCALE, &scale, error)) return false;
-            o->scale = static_cast<int>(scale);
-        } else if (is(arg, "--from")) {
-            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.from, error)) return false;
-        } else if (is(arg, "--every")) {
-            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.every, error)) return false;
-        } else if (is(arg, "--frames")) {
-            if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->frames, error)) return false;
-        } else {
-            if (*value == '\0') {
-                *error = std::string(arg) + " needs a path, got an empty value";
-                return false;
-            }
-            std::string* slot = is(arg, "--record")   ? &o->record
-                                : is(arg, "--replay") ? &o->replay
-                                : is(arg, "--trace")  ? &o->trace
-                                                      : &o->dump.png_dir;
-            if (!slot->empty()) {
-                *error = std::string(arg) + " given twice";
-                return false;
-            }
-            *slot = value;
-        }
-    }
-    return true;
+    return parse_options(argc, argv,
+                         {final_option("--help", &o->help), final_option("-h", &o->help),
+                          final_option("--version", &o->version), switch_option("--fullscreen", &o->fullscreen),
+                          switch_option("--show-fps", &o->show_fps), switch_option("--no-status", &o->hide_status),
+                          switch_option("--scores", &o->scores), count_option("--scale", &o->scale, MAX_SCALE),
+                          path_option("--record", &o->record), path_option("--replay", &o->replay),
+                          path_option("--trace", &o->trace), path_option("--png", &o->dump.png_dir),
+                          count_option("--from", &o->dump.from), count_option("--every", &o->dump.every),
+                          count_option("--frames", &o->frames)},
+                         error);
 }

@@ -4,14 +4,15 @@
 #include <string>
 
 #include "ports/common/frame_files.h"
+#include "ports/common/options.h"
 
-constexpr int MAX_SCALE = 16;
+constexpr std::uint64_t MAX_SCALE = 16;
 
 struct DesktopOptions {
-    int scale = 3;            // window size in multiples of 320 x 240
+    std::uint64_t scale = 3;  // window size in multiples of 320 x 240
     bool fullscreen = false;
     bool show_fps = false;
-    bool status_line = true;  // --no-status hides the line beneath the frame
+    bool hide_status = false; // --no-status: no line beneath the frame
     bool scores = false;      // --scores: print the best scores and exit
     std::string record;       // --record: button tape written as the player plays
     std::string replay;       // --replay: button tape played instead of the keyboard

@@ -45,7 +45,7 @@ void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface*
 }
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "burrowrotor-headless: %s\n", one_line(message).c_str());
+    say("burrowrotor-headless", message);
     return 2;
 }
 

@@ -1,8 +1,6 @@
 #include "ports/headless/runner_options.h"
 
-#include <cstring>
-
-#include "ports/common/count_arg.h"
+#include "ports/common/options.h"
 
 const char RUNNER_USAGE[] =
     "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
@@ -19,65 +17,17 @@ const char RUNNER_USAGE[] =
     "  --from F          first frame to write (default 1)\n"
     "  --every K         write every K-th frame from F on (default 1)\n";
 
-namespace {
-
-// An empty value gets its own message here; the rest is the shared reading.
-bool parse_count(const char* flag, const char* text, std::uint64_t* value, std::string* error) {
-    if (*text == '\0') {
-        *error = std::string(flag) + " needs a whole number, got an empty value";
-        return false;
-    }
-    return parse_count_arg(flag, text, MAX_COUNT_ARG, value, error);
-}
-
-}  // namespace
-
 bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std::string* error) {
-    bool have_frames = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            o->help = true;
-            return true;
-        }
-        static const char* const WITH_VALUE[] = {"--frames", "--input", "--poll-tape", "--trace",
-                                                 "--png",    "--raw",   "--from",      "--every"};
-        bool known = false;
-        for (const char* f : WITH_VALUE) known = known || std::strcmp(arg, f) == 0;
-        if (!known) {
-            *error = std::string("unknown option '") + arg + "' (see --help)";
-            return false;
-        }
-        if (i + 1 >= argc) {
-            *error = std::string(arg) + " needs a value";
-            return false;
-        }
-        const char* value = argv[++i];
-        if (std::strcmp(arg, "--frames") == 0) {
-            if (!parse_count(arg, value, &o->frames, error)) return false;
-            have_frames = true;
-        } else if (std::strcmp(arg, "--from") == 0) {
-            if (!parse_count(arg, value, &o->dump.from, error)) return false;
-        } else if (std::strcmp(arg, "--every") == 0) {
-            if (!parse_count(arg, value, &o->dump.every, error)) return false;
-        } else {
-            if (*value == '\0') {
-                *error = std::string(arg) + " needs a path, got an empty value";
-                return false;
-            }
-            std::string* slot = std::strcmp(arg, "--input") == 0       ? &o->input_tape
-                                : std::strcmp(arg, "--poll-tape") == 0 ? &o->poll_tape
-                                : std::strcmp(arg, "--trace") == 0     ? &o->trace
-                                : std::strcmp(arg, "--png") == 0       ? &o->dump.png_dir
-                                                                       : &o->dump.raw_dir;
-            if (!slot->empty()) {
-                *error = std::string(arg) + " given twice";
-                return false;
-            }
-            *slot = value;
-        }
-    }
-    if (!have_frames && o->input_tape.empty()) {
+    if (!parse_options(argc, argv,
+                       {final_option("--help", &o->help), final_option("-h", &o->help),
+                        count_option("--frames", &o->frames), path_option("--input", &o->input_tape),
+                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace),
+                        path_option("--png", &o->dump.png_dir), path_option("--raw", &o->dump.raw_dir),
+                        count_option("--from", &o->dump.from), count_option("--every", &o->dump.every)},
+                       error))
+        return false;
+    if (o->help) return true;
+    if (o->frames == 0 && o->input_tape.empty()) {
         *error = "--frames N is required without --input (see --help)";
         return false;
     }

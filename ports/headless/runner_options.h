@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ports/common/frame_files.h"
+#include "ports/common/options.h"
 
 struct RunnerOptions {
     std::uint64_t frames = 0;  // 0: until the --input tape's last frame and TAPE_TAIL_FRAMES more

@@ -18,7 +18,7 @@
 #include "game/view.h"
 #include "game_harness.h"
 #include "platform/buttons.h"
-#include "ports/common/count_arg.h"
+#include "ports/common/options.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "ports/common/message.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
               write_png(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png", &error) &&
               write_png(font_chart(), dir + "/font.png", &error);
     if (!ok) {
-        std::fprintf(stderr, "asset_preview: %s\n", error.c_str());
+        say("asset_preview", error);
         return 1;
     }
     return 0;

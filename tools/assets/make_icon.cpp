@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "ports/common/message.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
         const std::string path = std::string(argv[1]) + "/burrowrotor-" + std::to_string(size) + ".png";
         std::string error;
         if (!write_png(path, draw_icon(g_chopper_frame_a, CHOPPER_WIDTH, box, size), size, &error)) {
-            std::fprintf(stderr, "make_icon: %s\n", error.c_str());
+            say("make_icon", error);
             return 1;
         }
     }

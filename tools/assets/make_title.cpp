@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "ports/common/message.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
     FT_Library lib;
     FT_Face face;
     if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face)) {
-        std::fprintf(stderr, "make_title: cannot open %s\n", argv[1]);
+        say("make_title", std::string("cannot open ") + argv[1]);
         return 1;
     }
     const Ink ink = fit(face);
