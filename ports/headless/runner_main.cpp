@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "game/loop.h"
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/message.h"
@@ -70,15 +69,10 @@ int main(int argc, char** argv) {
     if (!frame_dump_check(o.dump, &error)) return fail(error);
     if (!o.trace.empty() && !trace_open(&run.trace, o.trace, &error)) return fail(error);
 
-    headless_start();
-    headless_set_observer(observe, &run);
-    if (!o.input_tape.empty()) headless_set_buttons(buttons_from_tape, &run);
-    if (!o.poll_tape.empty()) headless_set_buttons(buttons_from_polls, &run);
-    headless_stop_after(o.frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
+    HeadlessButtons buttons = !o.input_tape.empty() ? buttons_from_tape
+                              : !o.poll_tape.empty()  ? buttons_from_polls
+                                                      : nullptr;
+    headless_run(o.frames, observe, buttons, &run);
 
     // The trace reaches its final name only when the whole run went well.
     if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);

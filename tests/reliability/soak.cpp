@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "burrow_soak: %s\n", error.c_str());
         return 2;
     }
-    run_loop(title_frames, title_frame, nullptr, nullptr);
-    run_loop(0, game_frame, game_buttons, nullptr);
+    headless_run(title_frames, title_frame, nullptr, nullptr);
+    headless_run(0, game_frame, game_buttons, nullptr);
     std::printf("soak: %s title frames, %s games; no finding\n", argv[1], argv[2]);
     return 0;
 }
