@@ -9,9 +9,8 @@
 #include <tuple>
 
 #include "platform/buttons.h"
-#include "ports/desktop/frame_fit.h"
 #include "ports/desktop/input.h"
-#include "ports/desktop/refresh_clock.h"
+#include "ports/desktop/video.h"
 
 TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactly) {
     RefreshClock clock;

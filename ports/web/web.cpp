@@ -1,4 +1,4 @@
-// The browser backend: the game's blocking frame loop runs unchanged inside
+// The browser port: the game's blocking frame loop runs unchanged inside
 // WebAssembly. Waiting for the refresh hands control back to the browser until
 // the page's 60 Hz clock ticks (Asyncify unwinds and rewinds the C stack);
 // showing a buffer paints it into the page's canvas. page.js, bundled into the

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "ports/common/frame_hash.h"
-#include "ports/desktop/status_line.h"
+#include "ports/desktop/video.h"
 
 namespace {
 

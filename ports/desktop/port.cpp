@@ -1,4 +1,4 @@
-#include "ports/desktop/backend.h"
+#include "ports/desktop/port.h"
 
 #include <SDL.h>
 
@@ -10,8 +10,6 @@
 #include "platform/display.h"
 #include "platform/platform.h"
 #include "ports/desktop/input.h"
-#include "ports/desktop/pause.h"
-#include "ports/desktop/refresh_clock.h"
 #include "ports/desktop/scores.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
@@ -21,6 +19,7 @@ namespace {
 
 FrameSurface s_buffers[2];
 DesktopOptions s_options;
+bool s_paused = false;
 RefreshClock s_clock;
 std::uint64_t s_shown = 0;
 std::int64_t s_fps_since_ns = 0;
@@ -47,12 +46,15 @@ void handle_events() {
     const InputRequests r = input_pump();
     if (r.quit) finish(0, "");
     if (r.toggle_fullscreen) video_toggle_fullscreen();
-    if (pause_apply(r)) {
-        scores_update_status(pause_active());
-        video_redraw();
-    } else if (r.redraw) {
-        video_redraw();
+    const bool was_paused = s_paused;
+    if (r.toggle_pause) s_paused = !s_paused;
+    // Losing the focus only ever pauses: coming back asks for a press.
+    if (r.focus_lost) s_paused = true;
+    if (s_paused != was_paused) {
+        video_set_paused(s_paused);
+        scores_update_status(s_paused);
     }
+    if (s_paused != was_paused || r.redraw) video_redraw();
 }
 
 void update_fps_title(std::int64_t now_ns) {
@@ -73,8 +75,15 @@ void update_fps_title(std::int64_t now_ns) {
 // it does not return; the clock starts afresh when play resumes.
 void platform_wait_refresh() {
     handle_events();
-    if (pause_active()) {
-        pause_wait(handle_events);
+    if (s_paused) {
+        // P, Pause or a controller's start button pause and resume, and losing
+        // the window's focus pauses. The game has simply not reached its next
+        // refresh: no frame is drawn, no button is read, and tapes and traces,
+        // which count shown frames, see nothing of the pause.
+        while (s_paused) {
+            SDL_WaitEventTimeout(nullptr, 250);
+            handle_events();
+        }
         refresh_clock_start(&s_clock, monotonic_ns());
         s_fps_since_ns = monotonic_ns();
         s_fps_since_frame = s_shown;
@@ -104,7 +113,7 @@ void platform_read_buttons(std::uint32_t* word) {
     if (!session_poll(frame, held, word, &error)) finish(1, error);
 }
 
-void run_desktop(const DesktopOptions& options) {
+void run_port(const DesktopOptions& options) {
     s_options = options;
     std::string error;
     if (!session_open(options, &error)) {
