@@ -82,4 +82,9 @@ TEST(FrameFit, HandheldScreens) {
         EXPECT_EQ(std::tie(f.scale, f.x, f.y), std::tie(s.scale, s.x, s.y)) << s.width << "x" << s.height;
         EXPECT_EQ(f.width * 3, f.height * 4);
     }
+    // The status line's 16 rows go beneath, centred with the frame, unless
+    // they would cost the frame its x2 on a 640 x 480 screen.
+    const FrameFit below = fit_frame(960, 800, STATUS_ROWS), dropped = fit_frame(640, 480, STATUS_ROWS);
+    EXPECT_EQ(std::tie(below.scale, below.y, below.rows_below), std::make_tuple(3, 16, true));
+    EXPECT_EQ(std::tie(dropped.scale, dropped.y, dropped.rows_below), std::make_tuple(2, 0, false));
 }

@@ -107,6 +107,14 @@ xdotool key p
 still "after P"
 shot paused
 line paused "PAUSED" highlight
+# Six cells centred: the first at x (320 - 48) / 2 = 136, the P inked from its second column.
+[ "$("$shot_tool" ink <paused-line.rgb)" = "137 FFC0" ] || fail "PAUSED does not begin at x 137 in the score line's yellow FFC0"
+step "at 640x480 the line does not fit: the picture is dimmed with PAUSED over it"
+xdotool windowsize "$wid" 640 480 sleep 0.5
+xwd -silent -id "$wid" -out small.xwd || fail "screenshot small"
+mean() { convert "$1" -format '%[fx:int(1000*mean)]' info:; }
+[ "$(mean xwd:small.xwd)" -lt $(($(mean xwd:title.xwd) * 6 / 10)) ] || fail "paused at 640x480: the picture is not dimmed"
+xdotool windowsize "$wid" 960 768 sleep 0.5
 xdotool key p
 a=$(shown)
 sleep 1
