@@ -112,8 +112,8 @@ line paused "PAUSED" highlight
 step "at 640x480 the line does not fit: the picture is dimmed with PAUSED over it"
 xdotool windowsize "$wid" 640 480 sleep 0.5
 xwd -silent -id "$wid" -out small.xwd || fail "screenshot small"
-mean() { convert "$1" -format '%[fx:int(1000*mean)]' info:; }
-[ "$(mean xwd:small.xwd)" -lt $(($(mean xwd:title.xwd) * 6 / 10)) ] || fail "paused at 640x480: the picture is not dimmed"
+mean() { convert "xwd:$1.xwd" -format '%[fx:int(1000*mean)]' info:; }
+[ "$(mean small)" -lt $(($(mean title) * 6 / 10)) ] || fail "paused at 640x480: the picture is not dimmed"
 xdotool windowsize "$wid" 960 768 sleep 0.5
 xdotool key p
 a=$(shown)
