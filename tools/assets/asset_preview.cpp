@@ -88,10 +88,7 @@ Canvas font_chart() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: asset_preview OUTDIR\n");
-        return 2;
-    }
+    need_arguments(argc, 1, "asset_preview OUTDIR");
     const std::string dir = argv[1];
     std::string error;
     bool ok = save(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png", &error) &&

@@ -73,10 +73,7 @@ std::vector<unsigned char> draw_icon(const Rgb565* image, int w, const Box& box,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icon OUTDIR\n");
-        return 2;
-    }
+    need_arguments(argc, 1, "make_icon OUTDIR");
     const Box box = drawn_box(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT);
     for (int size : SIZES) {
         const std::string path = std::string(argv[1]) + "/burrowrotor-" + std::to_string(size) + ".png";

@@ -162,10 +162,7 @@ Ink fit(FT_Face face) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_title FONT.ttf OUT.cpp\n");
-        return 2;
-    }
+    need_arguments(argc, 2, "make_title FONT.ttf OUT.cpp");
     refuse_overwriting_inputs("make_title", {{"OUT.cpp", argv[2], true}, {"FONT.ttf", argv[1], false}});
     FT_Library lib;
     FT_Face face;
