@@ -32,7 +32,6 @@ void replay(ButtonTape* tape, std::uint64_t frames,
     Replay run{tape, &each};
     tape->cursor = 0;
     rand_tap::play(nullptr, 0);
-    rand_tap::restart();
     headless_run(frames, observe, tape_buttons, &run);
 }
 
