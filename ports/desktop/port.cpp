@@ -1,3 +1,7 @@
+// burrowrotor: the game in a desktop window, with keyboard, mouse and game
+// controllers, recording and replay. The three functions of the seam
+// (platform/platform.h) run here, by our own 60 Hz clock, and so does the loop
+// that owns SDL's events, the pause's among them.
 #include "ports/desktop/port.h"
 
 #include <SDL.h>
@@ -14,8 +18,34 @@
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
 #include "ports/common/message.h"
+#include "ports/common/options.h"
 
 namespace {
+
+const char USAGE[] =
+    "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
+    "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
+    "                   [--frames N] [--scores] [--help] [--version]\n"
+    "\n"
+    "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
+    "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
+    "start button pauses and resumes (losing the window's focus pauses too). F11 toggles\n"
+    "fullscreen, Esc quits (on a game controller: the d-pad, the south face button, select +\n"
+    "start). The best score of each mode and speed is kept in\n"
+    "$XDG_DATA_HOME/burrowrotor/best-scores.txt (~/.local/share/burrowrotor/).\n"
+    "  --scale N       window size as a multiple of 320x240, 1 to 16 (default 3)\n"
+    "  --fullscreen    start in fullscreen (the largest whole scale that fits, centred)\n"
+    "  --show-fps      show the frame rate in the window's title bar\n"
+    "  --no-status     no status line (best score, PAUSED) beneath the game\n"
+    "  --record TAPE   write the buttons the game read as a button tape\n"
+    "  --replay TAPE   play a button tape instead of the keyboard (Esc still quits)\n"
+    "  --trace FILE    one JSON line per shown frame, as burrowrotor-headless writes it\n"
+    "  --png DIR       write shown frames as DIR/frame-000123.png\n"
+    "  --from F        first frame to write (default 1)\n"
+    "  --every K       write every K-th frame from F on (default 1)\n"
+    "  --frames N      quit after N frames have been shown\n"
+    "  --scores        print the best scores and exit\n"
+    "  --version       print the version\n";
 
 FrameSurface s_buffers[2];
 DesktopOptions s_options;
@@ -113,7 +143,13 @@ void platform_read_buttons(std::uint32_t* word) {
     if (!session_poll(frame, held, word, &error)) finish(1, error);
 }
 
-void run_port(const DesktopOptions& options) {
+namespace {
+
+// Opens the session's files and the window, then runs the game until the
+// player quits; never returns. Exit status 0 when the player quits (Esc, the
+// window closed, --frames reached), 1 when there is no display or an output
+// cannot be written, 2 when a file named on the command line is unusable.
+[[noreturn]] void run_port(const DesktopOptions& options) {
     s_options = options;
     std::string error;
     if (!session_open(options, &error)) {
@@ -133,4 +169,34 @@ void run_port(const DesktopOptions& options) {
     s_fps_since_ns = monotonic_ns();
     refresh_clock_start(&s_clock, s_fps_since_ns);
     run_game_loop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    DesktopOptions o;
+    std::string error;
+    if (!parse_options(argc, argv,
+                       {final_option("--help", &o.help), final_option("-h", &o.help),
+                        final_option("--version", &o.version), switch_option("--fullscreen", &o.fullscreen),
+                        switch_option("--show-fps", &o.show_fps), switch_option("--no-status", &o.hide_status),
+                        switch_option("--scores", &o.scores), count_option("--scale", &o.scale, MAX_SCALE),
+                        path_option("--record", &o.record), path_option("--replay", &o.replay),
+                        path_option("--trace", &o.trace), path_option("--png", &o.dump.png_dir),
+                        count_option("--from", &o.dump.from), count_option("--every", &o.dump.every),
+                        count_option("--frames", &o.frames)},
+                       &error)) {
+        say("burrowrotor", error);
+        return 2;
+    }
+    if (o.help) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::puts("burrowrotor " BURROW_VERSION);
+        return 0;
+    }
+    if (o.scores) return scores_print();
+    run_port(o);
 }

@@ -1,6 +1,5 @@
-// The desktop port: the game in an SDL window, the three functions of the seam
-// (platform/platform.h) run by our own 60 Hz clock, and what the command line
-// asks of it.
+// What the command line asks of the desktop port (ports/desktop/port.cpp):
+// the window, the session's files, and when to stop.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,9 +22,3 @@ struct DesktopOptions {
     bool help = false;
     bool version = false;
 };
-
-// Opens the session's files and the window, then runs the game until the
-// player quits; never returns. Exit status 0 when the player quits (Esc, the
-// window closed, --frames reached), 1 when there is no display or an output
-// cannot be written, 2 when a file named on the command line is unusable.
-[[noreturn]] void run_port(const DesktopOptions& options);
