@@ -59,7 +59,6 @@ void headless_run(std::uint64_t frames, HeadlessObserver observe, HeadlessButton
     headless_set_buttons(nullptr, nullptr);
 }
 
-std::uint64_t headless_frames_shown() { return s_shown; }
 std::uint64_t headless_polls() { return s_polls; }
 
 // The refresh is instant: a headless display is always at the start of a new

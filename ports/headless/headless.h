@@ -34,5 +34,4 @@ void headless_stop_after(std::uint64_t frames);
 // run the game through here.
 void headless_run(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context);
 
-std::uint64_t headless_frames_shown();
 std::uint64_t headless_polls();
