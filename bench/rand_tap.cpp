@@ -13,8 +13,6 @@ int s_play_next = 0;
 
 namespace rand_tap {
 
-void restart() { srandom(1); }
-
 void start_recording() {
     s_recording = true;
     s_record_count = 0;

@@ -8,8 +8,6 @@ namespace rand_tap {
 
 constexpr int MAX_DRAWS = 64;
 
-// Starts glibc's sequence over, as at power-on.
-void restart();
 // From now on, every draw is also written to the record.
 void start_recording();
 // Stops recording; returns the number of draws recorded.

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "game/loop.h"
 #include "game/view.h"
 #include "platform/display.h"
 #include "ports/headless/headless.h"
@@ -33,18 +32,7 @@ void replay(ButtonTape* tape, std::uint64_t frames,
     Replay run{tape, &each};
     tape->cursor = 0;
     rand_tap::play(nullptr, 0);
-    rand_tap::restart();
-    g_last_mode = g_last_speed = g_score = 0;
-    headless_start();
-    headless_set_observer(observe, &run);
-    headless_set_buttons(tape_buttons, &run);
-    headless_stop_after(frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
-    headless_set_observer(nullptr, nullptr);
-    headless_set_buttons(nullptr, nullptr);
+    headless_run(frames, observe, tape_buttons, &run);
 }
 
 bool capture_frame(const char* tape_path, std::uint64_t frame, FrameSnapshot* out, std::string* error) {

@@ -9,11 +9,10 @@
 #include <tuple>
 
 #include "platform/buttons.h"
-#include "ports/desktop/frame_fit.h"
 #include "ports/desktop/input.h"
-#include "ports/desktop/refresh_clock.h"
+#include "ports/desktop/video.h"
 
-TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactly) {
+TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactlyAndLateFramesAreShownLate) {
     RefreshClock clock;
     const std::int64_t start = 5 * NS_PER_SECOND + 123;
     refresh_clock_start(&clock, start);
@@ -28,10 +27,7 @@ TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactly) {
     // An hour later the deadlines are still on the grid.
     for (int i = 0; i < 60 * 60 * 60 - 600; ++i) now = refresh_clock_next(&clock, now);
     EXPECT_EQ(now - start, 3600 * NS_PER_SECOND);
-}
-
-TEST(RefreshClock, LateFramesAreShownLateAndOnlyALongStallRestartsTheClock) {
-    RefreshClock clock;
+    // Late frames are shown late, and only a long stall restarts the clock.
     refresh_clock_start(&clock, 0);
     const std::int64_t period = NS_PER_SECOND / REFRESH_HZ;
     // Half a period late: no sleep, and the following refresh keeps its time.
@@ -83,4 +79,9 @@ TEST(FrameFit, HandheldScreens) {
         EXPECT_EQ(std::tie(f.scale, f.x, f.y), std::tie(s.scale, s.x, s.y)) << s.width << "x" << s.height;
         EXPECT_EQ(f.width * 3, f.height * 4);
     }
+    // The status line's 16 rows go beneath, centred with the frame, unless
+    // they would cost the frame its x2 on a 640 x 480 screen.
+    const FrameFit below = fit_frame(960, 800, STATUS_ROWS), dropped = fit_frame(640, 480, STATUS_ROWS);
+    EXPECT_EQ(std::tie(below.scale, below.y, below.rows_below), std::make_tuple(3, 16, true));
+    EXPECT_EQ(std::tie(dropped.scale, dropped.y, dropped.rows_below), std::make_tuple(2, 0, false));
 }

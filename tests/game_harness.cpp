@@ -1,10 +1,8 @@
 #include "game_harness.h"
 
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
-#include "game/loop.h"
 #include "game/view.h"
 #include "ports/common/tape.h"
 #include "ports/headless/headless.h"
@@ -35,27 +33,10 @@ void observe(void* context, std::uint64_t, int, const FrameSurface*) {
 
 }  // namespace
 
-void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context) {
-    std::srand(1);  // what an unseeded rand() gives
-    headless_start();
-    g_score = 0;
-    g_last_mode = 0;
-    g_last_speed = 0;
-    headless_set_observer(observe, context);
-    headless_set_buttons(buttons, context);
-    headless_stop_after(frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
-    headless_set_observer(nullptr, nullptr);
-    headless_set_buttons(nullptr, nullptr);
-}
-
 std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const StopRule& stop) {
     Session session{std::move(buttons), &stop, {}};
     session.records.reserve(frames);
-    run_loop(frames, observe, session.buttons ? deliver : nullptr, &session);
+    headless_run(frames, observe, session.buttons ? deliver : nullptr, &session);
     return std::move(session.records);
 }
 

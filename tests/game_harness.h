@@ -27,11 +27,6 @@ struct FrameRecord {
 // Called after each frame is recorded; returning true ends the run there.
 using StopRule = std::function<bool(const std::vector<FrameRecord>&)>;
 
-// Powers on (libc's unseeded rand, black buffers, key table and words reset,
-// no last game) and runs the loop, with these callbacks on the headless
-// display, until `frames` frames are shown (0: until a callback stops it).
-void run_loop(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context);
-
 // Powers on and runs the loop until `frames` frames are shown (or stop says so).
 std::vector<FrameRecord> run_program(std::uint64_t frames, ButtonSource buttons, const StopRule& stop = {});
 

@@ -24,7 +24,7 @@ test=(
   # the SDL2 handheld port and its tests (make port, tests/port): cross
   # compilers, and zip for the port folder's zip
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip
-  xvfb xdotool x11-apps imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick
   clang valgrind file
   emscripten chromium
   python3 util-linux

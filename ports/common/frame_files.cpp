@@ -2,6 +2,7 @@
 
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
+#include "ports/common/pixels.h"
 
 #include <png.h>
 #include <unistd.h>
@@ -18,7 +19,8 @@ namespace {
 void png_silent_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void png_silent_warning(png_structp, png_const_charp) {}
 
-bool write_png_rows(std::FILE* f, const FrameSurface* frame) {
+bool write_png_rows(std::FILE* f, int width, int height, PngColour colour, const unsigned char* bytes,
+                    bool smallest) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error, png_silent_warning);
     if (png == nullptr) return false;
@@ -32,20 +34,13 @@ bool write_png_rows(std::FILE* f, const FrameSurface* frame) {
         return false;
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, SCREEN_WIDTH, SCREEN_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 colour == PngColour::rgba ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (smallest) png_set_compression_level(png, 9);
     png_write_info(png, info);
-    static png_byte row[SCREEN_WIDTH * 3];
-    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-        for (int x = 0; x < SCREEN_WIDTH; ++x) {
-            const Rgb565 p = frame->pixels[y * SCREEN_WIDTH + x];
-            const unsigned r = (p >> 11) & 31u, g = (p >> 5) & 63u, b = p & 31u;
-            row[3 * x + 0] = static_cast<png_byte>((r << 3) | (r >> 2));
-            row[3 * x + 1] = static_cast<png_byte>((g << 2) | (g >> 4));
-            row[3 * x + 2] = static_cast<png_byte>((b << 3) | (b >> 2));
-        }
-        png_write_row(png, row);
-    }
+    const std::size_t row = static_cast<std::size_t>(width) * static_cast<std::size_t>(colour);
+    for (int y = 0; y < height; ++y) png_write_row(png, bytes + static_cast<std::size_t>(y) * row);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
@@ -59,13 +54,20 @@ std::string frame_file(const std::string& dir, std::uint64_t frame, const char* 
 
 }  // namespace
 
-bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
+bool write_png_file(const std::string& path, int width, int height, PngColour colour, const unsigned char* bytes,
+                    bool smallest, std::string* error) {
     PartFile out;
     if (!part_file_open(&out, path, "wb", error)) return false;
     errno = 0;
-    const bool ok = write_png_rows(out.file, frame);
+    const bool ok = write_png_rows(out.file, width, height, colour, bytes, smallest);
     if (!ok) *error = part_file_reason(path, errno);
     return part_file_close(&out, ok, error);
+}
+
+bool write_png(const std::string& path, const FrameSurface* frame, std::string* error) {
+    static Rgb8 rgb[SCREEN_WIDTH * SCREEN_HEIGHT];
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) rgb[i] = rgb8(frame->pixels[i]);
+    return write_png_file(path, SCREEN_WIDTH, SCREEN_HEIGHT, PngColour::rgb, &rgb[0].r, false, error);
 }
 
 bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error) {

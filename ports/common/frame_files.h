@@ -7,7 +7,14 @@
 
 #include "gfx/surface.h"
 
-// RGB565 expanded to 8 bits per channel by bit replication.
+// 8 bits per channel, 3 (red, green, blue) or 4 (and alpha) bytes a pixel.
+enum class PngColour { rgb = 3, rgba = 4 };
+
+// A width x height picture, rows top to bottom; `smallest` squeezes the file
+// hardest (the icons that ship with the game).
+bool write_png_file(const std::string& path, int width, int height, PngColour colour, const unsigned char* bytes,
+                    bool smallest, std::string* error);
+// A shown frame, RGB565 expanded by ports/common/pixels.h.
 bool write_png(const std::string& path, const FrameSurface* frame, std::string* error);
 // 153600 bytes, each pixel low byte first.
 bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error);

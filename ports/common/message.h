@@ -4,6 +4,7 @@
 // drives the terminal.
 #pragma once
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 inline std::string one_line(const std::string& text) {
@@ -20,4 +21,17 @@ inline std::string one_line(const std::string& text) {
         }
     }
     return out;
+}
+
+// Prints "PROGRAM: TEXT" on stderr as one line, TEXT quoted as above.
+inline void say(const char* program, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", program, one_line(text).c_str());
+}
+
+// Exits with status 2 and "usage: USAGE" on stderr unless the program was
+// given exactly `count` arguments.
+inline void need_arguments(int argc, int count, const char* usage) {
+    if (argc == count + 1) return;
+    std::fprintf(stderr, "usage: %s\n", usage);
+    std::exit(2);
 }

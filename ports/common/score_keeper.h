@@ -1,4 +1,4 @@
-// What the front ends add around the game for its best scores: they watch the
+// What the ports add around the game for its best scores: they watch the
 // running screens through the game's read-only view, frame by frame as they
 // are shown, enter the score of every game that ends, and word the status
 // line shown beneath the frame (never inside it).

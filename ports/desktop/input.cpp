@@ -2,9 +2,30 @@
 
 #include <SDL.h>
 
-#include "ports/desktop/keymap.h"
+#include "platform/buttons.h"
 
 namespace {
+
+// Which key and which controller button stand for each of the handheld's
+// buttons. Scancodes, not key symbols: the arrows and the space bar sit in the
+// same place on every keyboard layout. The left mouse button is the action
+// button too.
+struct Binding {
+    SDL_Scancode key;
+    SDL_GameControllerButton pad;
+    int bit;
+};
+constexpr SDL_GameControllerButton NO_PAD = SDL_CONTROLLER_BUTTON_INVALID;
+constexpr Binding BINDINGS[] = {
+    {SDL_SCANCODE_UP, SDL_CONTROLLER_BUTTON_DPAD_UP, BUTTON_UP},
+    {SDL_SCANCODE_LEFT, SDL_CONTROLLER_BUTTON_DPAD_LEFT, BUTTON_LEFT},
+    {SDL_SCANCODE_DOWN, SDL_CONTROLLER_BUTTON_DPAD_DOWN, BUTTON_DOWN},
+    {SDL_SCANCODE_RIGHT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, BUTTON_RIGHT},
+    {SDL_SCANCODE_SPACE, SDL_CONTROLLER_BUTTON_A, BUTTON_ACTION},  // A: the south face button on every layout
+    {SDL_SCANCODE_RETURN, NO_PAD, BUTTON_ACTION},
+    {SDL_SCANCODE_KP_ENTER, NO_PAD, BUTTON_ACTION},
+    {SDL_SCANCODE_LCTRL, NO_PAD, BUTTON_ACTION},
+};
 
 constexpr int MAX_CONTROLLERS = 8;
 SDL_GameController* s_controllers[MAX_CONTROLLERS] = {};
@@ -83,16 +104,17 @@ InputRequests input_pump() {
     return r;
 }
 
+// Only levels count: a key held is a button held, so the keyboard's
+// auto-repeat has nothing to add.
 std::uint32_t input_held_word() {
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);
-    std::uint32_t word = keyboard_word(keys, count) | mouse_word(SDL_GetMouseState(nullptr, nullptr));
-    for (SDL_GameController* pad : s_controllers) {
-        if (pad == nullptr) continue;
-        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b) {
-            const auto button = static_cast<SDL_GameControllerButton>(b);
-            if (SDL_GameControllerGetButton(pad, button) != 0) word |= controller_button_word(button);
-        }
+    std::uint32_t word = (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0 ? 1u << BUTTON_ACTION : 0u;
+    for (const Binding& b : BINDINGS) {
+        bool held = b.key < count && keys[b.key] != 0;
+        for (SDL_GameController* pad : s_controllers)
+            held = held || (pad != nullptr && b.pad != NO_PAD && SDL_GameControllerGetButton(pad, b.pad) != 0);
+        if (held) word |= 1u << b.bit;
     }
     return word;
 }

@@ -1,9 +1,10 @@
 // The desktop's buttons: SDL's event queue, the keyboard, the mouse and any
-// game controllers, read as the handheld's button word.
+// game controllers, read as the handheld's button word. Which key stands for
+// which button is the table at the top of input.cpp.
 #pragma once
 #include <cstdint>
 
-// What the events since the last pump ask of the front end.
+// What the events since the last pump ask of the port.
 struct InputRequests {
     bool quit = false;               // Esc, the window closed, Ctrl-C, a controller's select + start
     bool toggle_fullscreen = false;  // F11

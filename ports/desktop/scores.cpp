@@ -4,7 +4,7 @@
 
 #include "ports/common/score_keeper.h"
 #include "ports/desktop/score_file.h"
-#include "ports/desktop/status_line.h"
+#include "ports/desktop/video.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The best scores on the desktop: the table kept in its file, the games
 // followed as their frames are shown, and the status line beneath the frame.
 #pragma once
-#include "ports/desktop/options.h"
+#include "ports/desktop/port.h"
 
 // Loads the table (telling the player on stderr, in one line, if anything is
 // wrong with its file) and readies the status line. A replayed tape's games

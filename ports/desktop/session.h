@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gfx/surface.h"
-#include "ports/desktop/options.h"
+#include "ports/desktop/port.h"
 
 // Loads the replay tape, opens the recording and the trace, checks the frame
 // folders. On failure returns false with a one-line reason.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ports/handheld/device.h"
+#include "ports/common/message.h"
 #include "platform/display.h"
 
 static_assert(sizeof(off_t) == 8, "the register block lies at 3 GiB in /dev/mem: build with 64-bit file offsets");
@@ -26,12 +27,10 @@ struct MapFailure {
     char reason[112];
 };
 
-// One line on stderr for a mapping that failed, written with a single fwrite:
+// One line on stderr for a mapping that failed:
 // "burrowrotor: cannot map display buffer 1 (/dev/fb1): No such file or directory".
 void report(const char* what, const char* path, const MapFailure& failure) {
-    char line[256];
-    const int length = std::snprintf(line, sizeof line, "burrowrotor: cannot map %s (%s): %s\n", what, path, failure.reason);
-    std::fwrite(line, 1, static_cast<std::size_t>(length), stderr);
+    say("burrowrotor", std::string("cannot map ") + what + " (" + path + "): " + failure.reason);
 }
 
 struct OpenedDevice {

@@ -1,6 +1,10 @@
 #include "ports/headless/headless.h"
 
+#include <cstdlib>
 #include <cstring>
+
+#include "game/last_game.h"
+#include "game/loop.h"
 
 #include "platform/buttons.h"
 #include "platform/display.h"
@@ -40,7 +44,21 @@ void headless_set_buttons(HeadlessButtons buttons, void* context) {
 
 void headless_stop_after(std::uint64_t frames) { s_limit = frames; }
 
-std::uint64_t headless_frames_shown() { return s_shown; }
+void headless_run(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context) {
+    std::srand(1);  // what an unseeded rand() gives
+    headless_start();
+    g_score = g_last_mode = g_last_speed = 0;
+    headless_set_observer(observe, context);
+    headless_set_buttons(buttons, context);
+    headless_stop_after(frames);
+    try {
+        run_game_loop();
+    } catch (const HeadlessStop&) {
+    }
+    headless_set_observer(nullptr, nullptr);
+    headless_set_buttons(nullptr, nullptr);
+}
+
 std::uint64_t headless_polls() { return s_polls; }
 
 // The refresh is instant: a headless display is always at the start of a new

@@ -27,5 +27,11 @@ void headless_set_buttons(HeadlessButtons buttons, void* context);
 // throwing HeadlessStop. 0 means no limit.
 void headless_stop_after(std::uint64_t frames);
 
-std::uint64_t headless_frames_shown();
+// Powers on (libc's unseeded rand, black buffers, key table and button word
+// reset, no last game) and runs the unmodified game loop with these callbacks
+// (either may be null) until `frames` frames are shown, or, with 0, until a
+// callback throws HeadlessStop. The runner, the benchmarks and the tests all
+// run the game through here.
+void headless_run(std::uint64_t frames, HeadlessObserver observe, HeadlessButtons buttons, void* context);
+
 std::uint64_t headless_polls();

@@ -4,19 +4,67 @@
 #include <cstring>
 #include <string>
 
-#include "game/loop.h"
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/message.h"
+#include "ports/common/options.h"
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 #include "ports/common/poll_tape.h"
 #include "ports/common/tape.h"
 #include "ports/common/trace.h"
 #include "ports/headless/headless.h"
-#include "ports/headless/runner_options.h"
 
 namespace {
+
+struct RunnerOptions {
+    std::uint64_t frames = 0;  // 0: until the --input tape's last frame and TAPE_TAIL_FRAMES more
+    std::string input_tape;  // --input: button tape, per frame
+    std::string poll_tape;   // --poll-tape: binary words, per poll
+    std::string trace;
+    FrameDump dump;
+    bool help = false;
+};
+
+// Ten seconds of play after a tape's last line: long enough to see how a
+// game that was running when the recording ended goes on.
+constexpr std::uint64_t TAPE_TAIL_FRAMES = 600;
+
+const char USAGE[] =
+    "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
+    "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
+    "\n"
+    "Runs the game without a display until N frames have been shown.\n"
+    "  --frames N        number of frames to show (1 or more); with --input the default\n"
+    "                    is the tape's last frame and ten seconds (600 frames) more\n"
+    "  --input TAPE      button tape: lines '<frame> <buttons>', buttons '-', UP,LEFT,DOWN,RIGHT,ACTION or 0x...\n"
+    "  --poll-tape FILE  binary tape: one 4-byte little-endian button word per poll\n"
+    "  --trace FILE      one JSON line per shown frame: hash and the screen's state\n"
+    "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
+    "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
+    "  --from F          first frame to write (default 1)\n"
+    "  --every K         write every K-th frame from F on (default 1)\n";
+
+bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std::string* error) {
+    if (!parse_options(argc, argv,
+                       {final_option("--help", &o->help), final_option("-h", &o->help),
+                        count_option("--frames", &o->frames), path_option("--input", &o->input_tape),
+                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace),
+                        path_option("--png", &o->dump.png_dir), path_option("--raw", &o->dump.raw_dir),
+                        count_option("--from", &o->dump.from), count_option("--every", &o->dump.every)},
+                       error))
+        return false;
+    if (o->help) return true;
+    if (o->frames == 0 && o->input_tape.empty()) {
+        *error = "--frames N is required without --input (see --help)";
+        return false;
+    }
+    if (!o->input_tape.empty() && !o->poll_tape.empty()) {
+        *error = "--input and --poll-tape cannot be used together";
+        return false;
+    }
+    return true;
+}
 
 struct Run {
     RunnerOptions options;
@@ -45,7 +93,7 @@ void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface*
 }
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "burrowrotor-headless: %s\n", one_line(message).c_str());
+    say("burrowrotor-headless", message);
     return 2;
 }
 
@@ -56,7 +104,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!parse_runner_args(argc, argv, &run.options, &error)) return fail(error);
     if (run.options.help) {
-        std::fputs(RUNNER_USAGE, stdout);
+        std::fputs(USAGE, stdout);
         return 0;
     }
     RunnerOptions& o = run.options;
@@ -70,15 +118,10 @@ int main(int argc, char** argv) {
     if (!frame_dump_check(o.dump, &error)) return fail(error);
     if (!o.trace.empty() && !trace_open(&run.trace, o.trace, &error)) return fail(error);
 
-    headless_start();
-    headless_set_observer(observe, &run);
-    if (!o.input_tape.empty()) headless_set_buttons(buttons_from_tape, &run);
-    if (!o.poll_tape.empty()) headless_set_buttons(buttons_from_polls, &run);
-    headless_stop_after(o.frames);
-    try {
-        run_game_loop();
-    } catch (const HeadlessStop&) {
-    }
+    HeadlessButtons buttons = !o.input_tape.empty() ? buttons_from_tape
+                              : !o.poll_tape.empty()  ? buttons_from_polls
+                                                      : nullptr;
+    headless_run(o.frames, observe, buttons, &run);
 
     // The trace reaches its final name only when the whole run went well.
     if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);

@@ -1,4 +1,4 @@
-// The browser backend: the game's blocking frame loop runs unchanged inside
+// The browser port: the game's blocking frame loop runs unchanged inside
 // WebAssembly. Waiting for the refresh hands control back to the browser until
 // the page's 60 Hz clock ticks (Asyncify unwinds and rewinds the C stack);
 // showing a buffer paints it into the page's canvas. page.js, bundled into the
@@ -15,6 +15,7 @@
 #include "platform/buttons.h"
 #include "ports/common/best_scores.h"
 #include "ports/common/frame_hash.h"
+#include "ports/common/pixels.h"
 #include "ports/common/score_keeper.h"
 #include "ports/common/tape.h"
 #include "platform/display.h"
@@ -79,13 +80,11 @@ void merge_stored_scores() {
         for (int s = 0; s < BEST_SPEEDS; ++s) record_best_score(&s_keeper.table, m, s, stored.score[m][s]);
 }
 
-// RGB565 to 8 bits per channel, the top bits repeated into the low ones so
-// that white stays white.
+// The canvas takes bytes red, green, blue, alpha: little-endian words 0xAABBGGRR.
 void convert_to_rgba(const FrameSurface* frame) {
     for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
-        const std::uint32_t p = frame->pixels[i];
-        const std::uint32_t r = (p >> 11) & 0x1Fu, g = (p >> 5) & 0x3Fu, b = p & 0x1Fu;
-        s_rgba[i] = ((r << 3) | (r >> 2)) | (((g << 2) | (g >> 4)) << 8) | (((b << 3) | (b >> 2)) << 16) | 0xFF000000u;
+        const Rgb8 c = rgb8(frame->pixels[i]);
+        s_rgba[i] = c.r | (std::uint32_t{c.g} << 8) | (std::uint32_t{c.b} << 16) | 0xFF000000u;
     }
 }
 

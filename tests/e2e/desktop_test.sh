@@ -17,7 +17,7 @@
 # Exit status 0 passed, 1 failed, 77 skipped (Xvfb or xdotool missing).
 set -u
 game=$1 headless=$2 shot_tool=$3 out=$4
-for tool in Xvfb xdotool xwd xlogo convert; do
+for tool in Xvfb xdotool xwd xlogo xprop convert; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (make deps)"; exit 77; }
 done
 rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
@@ -38,12 +38,13 @@ export DISPLAY=":$(head -1 display.txt)"
 step "Xvfb on $DISPLAY"
 
 # start_game ARGS...: runs the game in the background and sets wid to its
-# window, which gets the keyboard (no window manager runs).
+# window, found by its class, the desktop file's id; it gets the keyboard (no
+# window manager runs).
 start_game() {
   "$game" "$@" >game.out 2>game.err &
   game_pid=$!
-  wid=$(timeout 10 xdotool search --sync --name '^Burrowrotor$' | head -1)
-  [ -n "$wid" ] || fail "no window named Burrowrotor appeared; stderr: $(cat game.err)"
+  wid=$(timeout 10 xdotool search --sync --class '^org\.burrowrotor\.Burrowrotor$' | head -1)
+  [ -n "$wid" ] || fail "no window of class org.burrowrotor.Burrowrotor appeared; stderr: $(cat game.err)"
   xdotool windowfocus --sync "$wid"
 }
 
@@ -100,6 +101,7 @@ still() {
 start_game --record tape.txt --trace trace.jsonl
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "960x768" ] || fail "window is $geometry, expected 960x768 (320x240 and the status line at x3)"
+xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (100 x 100)' || fail "the window has no icon (the chopper at x2)"
 sleep 1
 shot title
 step "P pauses: no frame, PAUSED beneath the frame"
@@ -107,6 +109,14 @@ xdotool key p
 still "after P"
 shot paused
 line paused "PAUSED" highlight
+# Six cells centred: the first at x (320 - 48) / 2 = 136, the P inked from its second column.
+[ "$("$shot_tool" ink <paused-line.rgb)" = "137 FFC0" ] || fail "PAUSED does not begin at x 137 in the score line's yellow FFC0"
+step "at 640x480 the line does not fit: the picture is dimmed with PAUSED over it"
+xdotool windowsize "$wid" 640 480 sleep 0.5
+xwd -silent -id "$wid" -out small.xwd || fail "screenshot small"
+mean() { convert "xwd:$1.xwd" -format '%[fx:int(1000*mean)]' info:; }
+[ "$(mean small)" -lt $(($(mean title) * 6 / 10)) ] || fail "paused at 640x480: the picture is not dimmed"
+xdotool windowsize "$wid" 960 768 sleep 0.5
 xdotool key p
 a=$(shown)
 sleep 1

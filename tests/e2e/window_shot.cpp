@@ -3,12 +3,14 @@
 //   burrow-window-shot frame < SHOT.rgb
 //     prints the hash of the 320x240 frame, as the trace writes it;
 //   burrow-window-shot line TEXT [highlight] < LINE.rgb
-//     exits 0 when the 16 rows are the status line the desktop draws for TEXT.
+//     exits 0 when the 16 rows are the status line the desktop draws for TEXT;
+//   burrow-window-shot ink < LINE.rgb
+//     prints the first column of the line with ink, and its RGB565 colour.
 #include <cstdio>
 #include <cstring>
 
 #include "ports/common/frame_hash.h"
-#include "ports/desktop/status_line.h"
+#include "ports/desktop/video.h"
 
 namespace {
 
@@ -37,6 +39,12 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "frame") == 0 && read_shot(SCREEN_HEIGHT, &shot)) {
         std::printf("%016llx\n", static_cast<unsigned long long>(frame_hash(&shot)));
         return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "ink") == 0 && read_shot(STATUS_ROWS, &shot)) {
+        for (int x = 0; x < SCREEN_WIDTH; ++x)
+            for (int y = 0; y < STATUS_ROWS; ++y)
+                if (shot.pixels[y * SCREEN_WIDTH + x] != 0) return std::printf("%d %04X\n", x, shot.pixels[y * SCREEN_WIDTH + x]) < 0;
+        return 1;
     }
     if (argc < 3 || std::strcmp(argv[1], "line") != 0 || !read_shot(STATUS_ROWS, &shot)) return 2;
     status_line_draw(argv[2], argc > 3, &drawn);

@@ -12,40 +12,25 @@ void plot(std::int64_t x, std::int64_t y, Rgb565 colour, FrameSurface* surface) 
 
 void draw_line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Rgb565 colour,
                FrameSurface* surface) {
-    std::int64_t dy = y1 - y0, dx = x1 - x0, sy = 1, sx = 1;
-    if (dy < 0) {
-        dy = -dy;
-        sy = -1;
-    }
-    if (dx < 0) {
-        dx = -dx;
-        sx = -1;
-    }
-    const std::int64_t DY = 2 * dy, DX = 2 * dx;
+    const std::int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y1 - y0 : y0 - y1;
     std::int64_t x = x0, y = y0;
     plot(x, y, colour, surface);
-    if (DX > DY) {
-        std::int64_t err = DY - DX / 2;
-        while (x != x1) {
-            if (err >= 0) {
-                y += sy;
-                err -= DX;
-            }
-            x += sx;
-            err += DY;
-            plot(x, y, colour, surface);
+    // Bresenham along the longer axis (y on a tie), the shorter one stepping
+    // when the error says so.
+    const bool x_major = dx > dy;
+    std::int64_t *major = x_major ? &x : &y, *minor = x_major ? &y : &x;
+    const std::int64_t end = x_major ? x1 : y1, long2 = 2 * (x_major ? dx : dy), short2 = 2 * (x_major ? dy : dx);
+    const std::int64_t step_major = (x_major ? x1 < x0 : y1 < y0) ? -1 : 1;
+    const std::int64_t step_minor = (x_major ? y1 < y0 : x1 < x0) ? -1 : 1;
+    std::int64_t err = short2 - long2 / 2;
+    while (*major != end) {
+        if (err >= 0) {
+            *minor += step_minor;
+            err -= long2;
         }
-    } else {
-        std::int64_t err = DX - DY / 2;
-        while (y != y1) {
-            if (err >= 0) {
-                x += sx;
-                err -= DY;
-            }
-            y += sy;
-            err += DX;
-            plot(x, y, colour, surface);
-        }
+        *major += step_major;
+        err += short2;
+        plot(x, y, colour, surface);
     }
 }
 

@@ -18,7 +18,8 @@
 #include "game/view.h"
 #include "game_harness.h"
 #include "platform/buttons.h"
-#include "ports/common/count_arg.h"
+#include "ports/common/message.h"
+#include "ports/common/options.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ bool g_in_game = false;
 
 // The soak ends at its first finding, with exit status 1.
 [[noreturn]] void finding(const std::string& what) {
-    std::fprintf(stderr, "burrow_soak: %s\n", what.c_str());
+    say("burrow_soak", what);
     std::exit(1);
 }
 
@@ -74,11 +75,11 @@ int main(int argc, char** argv) {
     std::string error = "usage: burrow_soak TITLE_FRAMES GAMES";
     if (argc != 3 || !parse_count_arg("TITLE_FRAMES", argv[1], MAX_COUNT_ARG, &title_frames, &error) ||
         !parse_count_arg("GAMES", argv[2], MAX_COUNT_ARG, &g_games_wanted, &error)) {
-        std::fprintf(stderr, "burrow_soak: %s\n", error.c_str());
+        say("burrow_soak", error);
         return 2;
     }
-    run_loop(title_frames, title_frame, nullptr, nullptr);
-    run_loop(0, game_frame, game_buttons, nullptr);
+    headless_run(title_frames, title_frame, nullptr, nullptr);
+    headless_run(0, game_frame, game_buttons, nullptr);
     std::printf("soak: %s title frames, %s games; no finding\n", argv[1], argv[2]);
     return 0;
 }

@@ -7,6 +7,11 @@
 #include <fstream>
 
 #include "ports/common/part_file.h"
+#include "ports/common/message.h"
+
+namespace {
+const char* s_tool = "asset tool";  // the generator's name, for its messages
+}  // namespace
 
 std::vector<std::string> read_lines(const std::string& path) {
     std::ifstream in(path);
@@ -21,7 +26,7 @@ std::vector<std::string> read_lines(const std::string& path) {
 }
 
 void fail(const std::string& where, int line, const std::string& message) {
-    std::fprintf(stderr, "%s:%d: %s\n", where.c_str(), line, message.c_str());
+    say(s_tool, where + ":" + std::to_string(line) + ": " + message);
     std::exit(1);
 }
 
@@ -44,7 +49,7 @@ bool parse_hex(const std::string& text, Pixel* out) {
 
 namespace {
 [[noreturn]] void fail_write(const std::string& error) {
-    std::fprintf(stderr, "cannot write %s\n", error.c_str());
+    say(s_tool, "cannot write " + error);
     std::exit(1);
 }
 }  // namespace
@@ -77,8 +82,9 @@ void write_data_file(const std::string& path, const std::string& origin,
 }
 
 void refuse_overwriting_inputs(const char* tool, const std::vector<NamedFile>& files) {
+    s_tool = tool;
     std::string error;
     if (outputs_spare_inputs(files, &error)) return;
-    std::fprintf(stderr, "%s: %s\n", tool, error.c_str());
+    say(tool, error);
     std::exit(2);
 }

@@ -13,7 +13,7 @@ using Pixel = std::uint16_t;
 // file cannot be read.
 std::vector<std::string> read_lines(const std::string& path);
 
-// Exits the generator with "file:line: message".
+// Exits the generator with "TOOL: file:line: message".
 [[noreturn]] void fail(const std::string& where, int line, const std::string& message);
 
 // One compiled-in array: `const Rgb565 name[count] = { ... };`.
@@ -30,6 +30,7 @@ void write_data_file(const std::string& path, const std::string& origin,
 
 // Exits with status 2 and "TOOL: OUT.cpp and FONT.txt name the same file
 // (PATH)" when an output is one of the inputs, before anything is written.
+// Every generator calls it first: it also names the tool in later messages.
 void refuse_overwriting_inputs(const char* tool, const std::vector<NamedFile>& files);
 
 // Reads "0x1234" or "1234" (hex) into a pixel value.

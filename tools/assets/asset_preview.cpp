@@ -6,15 +6,14 @@
 //
 // Transparent pixels show as a dark checkerboard: the game draws everything
 // over a black screen.
-#include "assets/assets.h"
-#include "ports/common/part_file.h"
-
-#include <png.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "assets/assets.h"
+#include "ports/common/frame_files.h"
+#include "ports/common/message.h"
+#include "ports/common/pixels.h"
 
 namespace {
 
@@ -31,10 +30,9 @@ struct Canvas {
     }
 };
 
-// RGB565 to 8-bit channels, replicating the top bits into the bottom ones.
 void set565(Canvas* c, int x, int y, Rgb565 p) {
-    unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-    c->set(x, y, (r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+    const Rgb8 v = rgb8(p);
+    c->set(x, y, v.r, v.g, v.b);
 }
 
 void checker(Canvas* c, int x, int y, int cell) {
@@ -62,32 +60,8 @@ void draw_cell(Canvas* c, int code, int ox, int oy, int scale, unsigned ink, uns
         }
 }
 
-// libpng's own messages stay silent: the failure is reported once, naming the file.
-void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void png_quiet_warning(png_structp, png_const_charp) {}
-
-// Written under PATH.part and renamed when complete; false with "PATH: reason".
-bool write_png(const Canvas& c, const std::string& path, std::string* error) {
-    PartFile out;
-    if (!part_file_open(&out, path, "wb", error)) return false;
-    std::FILE* f = out.file;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
-    png_infop info = png_create_info_struct(png);
-    errno = 0;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        *error = part_file_reason(path, errno);
-        return part_file_close(&out, false, error);
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(c.width), static_cast<png_uint_32>(c.height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < c.height; ++y)
-        png_write_row(png, &c.rgb[static_cast<std::size_t>(y * c.width * 3)]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return part_file_close(&out, true, error);
+bool save(const Canvas& c, const std::string& path, std::string* error) {
+    return write_png_file(path, c.width, c.height, PngColour::rgb, c.rgb.data(), false, error);
 }
 
 Canvas picture(const Rgb565* image, int w, int h) {
@@ -114,19 +88,16 @@ Canvas font_chart() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: asset_preview OUTDIR\n");
-        return 2;
-    }
+    need_arguments(argc, 1, "asset_preview OUTDIR");
     const std::string dir = argv[1];
     std::string error;
-    bool ok = write_png(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png", &error) &&
-              write_png(picture(g_coin_image, COIN_SIZE, COIN_SIZE), dir + "/coin.png", &error) &&
-              write_png(picture(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_a.png", &error) &&
-              write_png(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png", &error) &&
-              write_png(font_chart(), dir + "/font.png", &error);
+    bool ok = save(picture(g_title_image, TITLE_WIDTH, TITLE_HEIGHT), dir + "/title.png", &error) &&
+              save(picture(g_coin_image, COIN_SIZE, COIN_SIZE), dir + "/coin.png", &error) &&
+              save(picture(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_a.png", &error) &&
+              save(picture(g_chopper_frame_b, CHOPPER_WIDTH, CHOPPER_HEIGHT), dir + "/chopper_b.png", &error) &&
+              save(font_chart(), dir + "/font.png", &error);
     if (!ok) {
-        std::fprintf(stderr, "asset_preview: %s\n", error.c_str());
+        say("asset_preview", error);
         return 1;
     }
     return 0;

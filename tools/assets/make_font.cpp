@@ -7,16 +7,14 @@
 // (COLOR_KEY). The sheet is 8 rows of 32 cells; code c sits at sheet column
 // (c mod 32) * 8 and sheet row (c div 32) * 16.
 #include "art_io.h"
+#include "ports/common/message.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_font FONT.txt OUT.cpp\n");
-        return 2;
-    }
+    need_arguments(argc, 2, "make_font FONT.txt OUT.cpp");
     refuse_overwriting_inputs("make_font", {{"OUT.cpp", argv[2], true}, {"FONT.txt", argv[1], false}});
     const std::string path = argv[1];
     std::vector<std::string> lines = read_lines(path);

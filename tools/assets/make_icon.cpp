@@ -8,15 +8,14 @@
 // Where the square is at least as wide as the sprite, the sprite grows by the
 // largest whole factor that fits; below that (16 and 32) each icon pixel takes
 // the sprite pixel under its centre.
-#include "assets/assets.h"
-#include "ports/common/part_file.h"
-
-#include <png.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "assets/assets.h"
+#include "ports/common/frame_files.h"
+#include "ports/common/message.h"
+#include "ports/common/pixels.h"
 
 namespace {
 
@@ -61,52 +60,27 @@ std::vector<unsigned char> draw_icon(const Rgb565* image, int w, const Box& box,
             const int sy = box.y0 + (2 * y + 1) * bh / (2 * sh);
             const Rgb565 p = image[sy * w + sx];
             if (p == COLOR_KEY) continue;
-            const unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+            const Rgb8 c = rgb8(p);
             unsigned char* out = &rgba[static_cast<std::size_t>(((oy + y) * size + ox + x) * 4)];
-            out[0] = static_cast<unsigned char>((r << 3) | (r >> 2));
-            out[1] = static_cast<unsigned char>((g << 2) | (g >> 4));
-            out[2] = static_cast<unsigned char>((b << 3) | (b >> 2));
+            out[0] = c.r;
+            out[1] = c.g;
+            out[2] = c.b;
             out[3] = 255;
         }
     return rgba;
 }
 
-// Written under PATH.part and renamed when complete; false with "PATH: reason".
-bool write_png(const std::string& path, const std::vector<unsigned char>& rgba, int size, std::string* error) {
-    PartFile out;
-    if (!part_file_open(&out, path, "wb", error)) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    errno = 0;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        *error = part_file_reason(path, errno);
-        return part_file_close(&out, false, error);
-    }
-    png_init_io(png, out.file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(size), static_cast<png_uint_32>(size), 8, PNG_COLOR_TYPE_RGBA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 9);
-    png_write_info(png, info);
-    for (int y = 0; y < size; ++y) png_write_row(png, &rgba[static_cast<std::size_t>(y * size * 4)]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return part_file_close(&out, true, error);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icon OUTDIR\n");
-        return 2;
-    }
+    need_arguments(argc, 1, "make_icon OUTDIR");
     const Box box = drawn_box(g_chopper_frame_a, CHOPPER_WIDTH, CHOPPER_HEIGHT);
     for (int size : SIZES) {
         const std::string path = std::string(argv[1]) + "/burrowrotor-" + std::to_string(size) + ".png";
         std::string error;
-        if (!write_png(path, draw_icon(g_chopper_frame_a, CHOPPER_WIDTH, box, size), size, &error)) {
-            std::fprintf(stderr, "make_icon: %s\n", error.c_str());
+        const std::vector<unsigned char> icon = draw_icon(g_chopper_frame_a, CHOPPER_WIDTH, box, size);
+        if (!write_png_file(path, size, size, PngColour::rgba, icon.data(), true, &error)) {
+            say("make_icon", error);
             return 1;
         }
     }

@@ -11,6 +11,7 @@
 //                               lines that replace rows of an earlier picture
 // Each picture becomes `const Rgb565 NAME[W * H]`, its note the comment above.
 #include "art_io.h"
+#include "ports/common/message.h"
 
 #include <cstdio>
 #include <map>
@@ -37,10 +38,7 @@ void decode_row(const std::string& path, int line, const std::string& text, int 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_picture SOURCE.txt OUT.cpp\n");
-        return 2;
-    }
+    need_arguments(argc, 2, "make_picture SOURCE.txt OUT.cpp");
     refuse_overwriting_inputs("make_picture", {{"OUT.cpp", argv[2], true}, {"SOURCE.txt", argv[1], false}});
     const std::string path = argv[1];
     std::vector<std::string> lines = read_lines(path);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "ports/common/message.h"
 
 namespace {
 
@@ -161,15 +162,12 @@ Ink fit(FT_Face face) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_title FONT.ttf OUT.cpp\n");
-        return 2;
-    }
+    need_arguments(argc, 2, "make_title FONT.ttf OUT.cpp");
     refuse_overwriting_inputs("make_title", {{"OUT.cpp", argv[2], true}, {"FONT.ttf", argv[1], false}});
     FT_Library lib;
     FT_Face face;
     if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face)) {
-        std::fprintf(stderr, "make_title: cannot open %s\n", argv[1]);
+        say("make_title", std::string("cannot open ") + argv[1]);
         return 1;
     }
     const Ink ink = fit(face);

@@ -10,6 +10,7 @@
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 #include "tools/handheld-emu/emulator.h"
+#include "ports/common/message.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ const char USAGE[] =
     "machine refuses a private mount namespace.\n";
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "burrowrotor-handheld-emu: %s (see --help)\n", message.c_str());
+    say("burrowrotor-handheld-emu", message + " (see --help)");
     return 2;
 }
 
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!trace_spares_inputs(trace, tape, config, &error) ||
         (!config.png_dir.empty() && !make_folder(config.png_dir, &error))) {
-        std::fprintf(stderr, "burrowrotor-handheld-emu: %s\n", error.c_str());
+        say("burrowrotor-handheld-emu", error);
         return 2;
     }
 
@@ -149,7 +150,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::fwrite(result.binary_stderr.data(), 1, result.binary_stderr.size(), stderr);
     if (!trace.empty() && !write_trace(trace, result, &error)) {
-        std::fprintf(stderr, "burrowrotor-handheld-emu: %s\n", error.c_str());
+        say("burrowrotor-handheld-emu", error);
         return 2;
     }
     std::fprintf(stderr, "burrowrotor-handheld-emu: %s: %llu frames in %llu refreshes (%llu without a flip)",
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
                  static_cast<unsigned long long>(result.refreshes_without_flip));
     if (result.exited && result.exit_signal != 0) std::fprintf(stderr, "; killed by signal %d", result.exit_signal);
     if (result.exited && result.exit_signal == 0) std::fprintf(stderr, "; exit status %d", result.exit_status);
-    if (!result.message.empty()) std::fprintf(stderr, "; %s", result.message.c_str());
+    if (!result.message.empty()) std::fprintf(stderr, "; %s", one_line(result.message).c_str());
     std::fputc('\n', stderr);
     switch (result.outcome) {
         case EmulatorOutcome::frames_shown:

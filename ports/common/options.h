@@ -1,0 +1,36 @@
+// The command lines of the desktop game and the headless runner: each program
+// lists its options as a table, one row an option, and one reader goes through
+// argv, so the same mistake gets the same message from every program.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+constexpr std::uint64_t MAX_COUNT_ARG = 1000000000000ull;  // 10^12 frames: far beyond any session
+
+// One row. Exactly one of `on`, `count` and `path` is set; make rows with the
+// functions below.
+struct Option {
+    const char* flag;
+    bool* on = nullptr;              // a switch: set when the flag is given
+    bool ends = false;               // --help, --version: the rest of the line is not read
+    std::uint64_t* count = nullptr;  // a whole number from 1 to `limit`
+    std::uint64_t limit = 0;
+    std::string* path = nullptr;     // a non-empty path, given at most once
+};
+
+inline Option switch_option(const char* flag, bool* on) { return {flag, on, false, nullptr, 0, nullptr}; }
+inline Option final_option(const char* flag, bool* on) { return {flag, on, true, nullptr, 0, nullptr}; }
+inline Option count_option(const char* flag, std::uint64_t* count, std::uint64_t limit = MAX_COUNT_ARG) {
+    return {flag, nullptr, false, count, limit, nullptr};
+}
+inline Option path_option(const char* flag, std::string* path) { return {flag, nullptr, false, nullptr, 0, path}; }
+
+// Reads argv[1..] against `table`; on a mistake returns false with a one-line
+// reason ("unknown option 'X' (see --help)", "--frames needs a value", ...).
+bool parse_options(int argc, const char* const* argv, std::initializer_list<Option> table, std::string* error);
+
+// Reads a whole number from 1 to `limit` given to `flag`; otherwise returns
+// false with "FLAG needs a whole number from 1 to LIMIT, got 'TEXT'".
+bool parse_count_arg(const char* flag, const char* text, std::uint64_t limit, std::uint64_t* value,
+                     std::string* error);
