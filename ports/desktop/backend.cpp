@@ -12,7 +12,7 @@
 #include "ports/desktop/input.h"
 #include "ports/desktop/pause.h"
 #include "ports/desktop/refresh_clock.h"
-#include "ports/desktop/scores.h"
+#include "ports/desktop/score_file.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
 

@@ -5,7 +5,7 @@
 
 #include "ports/desktop/backend.h"
 #include "ports/desktop/options.h"
-#include "ports/desktop/scores.h"
+#include "ports/desktop/score_file.h"
 
 int main(int argc, char** argv) {
     DesktopOptions options;

@@ -53,7 +53,7 @@ struct StartFailure {
 #define B1 "burrowrotor: cannot map display buffer 1 (/dev/fb1): "
 #define REGS "burrowrotor: cannot map the display registers (/dev/mem): "
 #define NOENT "No such file or directory\n"
-#define SHORT_FB "too short to map (76800 bytes, the mapping ends at 153600)\n"
+#define SHORT_FB "too short to map (153598 bytes, the mapping ends at 153600)\n"
 #define SHORT_MEM "too short to map (3221258240 bytes, the mapping ends at 3221291008)\n"
 
 const DeviceShape OK = DeviceShape::present, GONE = DeviceShape::missing, SHORT = DeviceShape::too_short,
