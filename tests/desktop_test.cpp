@@ -7,21 +7,16 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <thread>
 #include <tuple>
 
 #include "platform/buttons.h"
-#include "ports/common/files.h"
 #include "ports/desktop/frame_fit.h"
 #include "ports/desktop/input.h"
 #include "ports/desktop/refresh_clock.h"
 #include "ports/desktop/score_file.h"
-#include "ports/desktop/session.h"
 
 TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactly) {
     RefreshClock clock;
@@ -89,42 +84,6 @@ TEST(ScoreFile, TwoRunningGamesKeepEachOthersBests) {
     writer.join();
     ASSERT_TRUE(score_file_read(path, &there, &error)) << error;
     EXPECT_EQ(there.score[2][3], 7);
-}
-
-// A recording that cannot be finished never takes the old tape's place, even
-// for a caller that missed the error, and what was recorded stays in
-// TAPE.part: a write error (a file size limit) midway, and a folder made at
-// the tape's name while it records.
-TEST(Recording, AFailedWriteOrRenameKeepsTheOldTapeAndWhatWasRecorded) {
-    const std::string old_tape = BURROW_TEST_OUT "/old.tape", new_tape = BURROW_TEST_OUT "/new.tape";
-    std::string error, text;
-    ASSERT_TRUE(replace_file(old_tape, "12 ACTION\n", FileCare::Bulk, &error)) << error;
-    std::remove(new_tape.c_str());
-    DesktopOptions o;
-    o.record = old_tape;
-    ASSERT_TRUE(session_open(o, &error)) << error;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{}, small{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    small = limit;
-    small.rlim_cur = 64;  // the first line and a little more
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool recorded = true;
-    std::uint32_t word = 0;
-    for (std::uint64_t frame = 1; frame <= 20 && recorded; ++frame) recorded = session_poll(frame, frame % 2, &word, &error);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_FALSE(recorded) << "the write error went unnoticed";
-    EXPECT_FALSE(session_close(false, &error));
-    EXPECT_NE(error.find("the recording is in " + old_tape + ".part"), std::string::npos) << error;
-    o.record = new_tape;
-    ASSERT_TRUE(session_open(o, &error)) << error;
-    ASSERT_EQ(::mkdir(new_tape.c_str(), 0777), 0);
-    EXPECT_FALSE(session_close(false, &error));
-    EXPECT_NE(error.find("the recording is in " + new_tape + ".part"), std::string::npos) << error;
-    for (const std::string& tape : {old_tape, new_tape})
-        EXPECT_TRUE(read_file_capped(tape + ".part", 1000, &text, &error)) << error;
-    ASSERT_TRUE(read_file_capped(old_tape, 1000, &text, &error));
-    EXPECT_EQ(text, "12 ACTION\n");
 }
 
 // A controller plugged in while the game runs is read from the next poll on,
