@@ -108,9 +108,9 @@ def run(case, programs, disk):
         env["FILL"] = "1" if "full" in case.mods else "0"
         argv = ["unshare", "-m", "sh", "-c", DISK, "sh", disk] + argv
     # +fsize: no file may grow past 48 bytes; a write beyond fails instead of killing the program.
-    fsize = lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN), resource.setrlimit(resource.RLIMIT_FSIZE, (48, 48)))
-    p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env,
-                         preexec_fn=fsize if "fsize" in case.mods else None)
+    limit = lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN), resource.setrlimit(resource.RLIMIT_FSIZE, (48, 48)))
+    limit = limit if "fsize" in case.mods else None
+    p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env, preexec_fn=limit)
     if "kill" in case.mods:
         # Killed once it is recording (its temporary file is there), and a second later.
         for _ in range(300):
