@@ -5,13 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "ports/common/part_file.h"
 
 namespace {
-
-std::string reason(const std::string& path, int error_number) {
-    return path + ": " + (error_number != 0 ? std::strerror(error_number) : "the write failed");
-}
 
 bool write_all(int fd, const std::string& contents) {
     for (std::size_t done = 0; done < contents.size();) {
@@ -29,7 +26,7 @@ bool read_file_capped(const std::string& path, std::size_t cap, std::string* out
     out->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        *error = reason(path, errno);
+        *error = part_file_reason(path, errno);
         return false;
     }
     char buffer[65536];
@@ -39,7 +36,7 @@ bool read_file_capped(const std::string& path, std::size_t cap, std::string* out
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 || out->size() + static_cast<std::size_t>(n) > cap) {
             const int why = n < 0 ? errno : EFBIG;
-            *error = n < 0 ? reason(path, why) : path + ": larger than " + std::to_string(cap) + " bytes";
+            *error = n < 0 ? part_file_reason(path, why) : path + ": larger than " + std::to_string(cap) + " bytes";
             ::close(fd);
             out->clear();
             errno = why;
@@ -56,14 +53,14 @@ bool make_folder(const std::string& path, std::string* error) {
         if (at < path.size() && path[at] != '/') continue;
         const std::string part = path.substr(0, at);
         if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-            *error = reason(path, errno);
+            *error = part_file_reason(path, errno);
             return false;
         }
     }
     struct stat info {};
     const int why = stat(path.c_str(), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
     if (why == 0) return true;
-    *error = reason(path, why);
+    *error = part_file_reason(path, why);
     return false;
 }
 
@@ -83,7 +80,7 @@ bool replace_file(const std::string& path, const std::string& contents, FileCare
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
-        *error = reason(path, errno);
+        *error = part_file_reason(path, errno);
         return false;
     }
     errno = 0;
@@ -99,7 +96,7 @@ bool replace_file(const std::string& path, const std::string& contents, FileCare
     }
     if (!ok) {
         ::unlink(temporary.c_str());
-        *error = reason(path, why);
+        *error = part_file_reason(path, why);
         return false;
     }
     if (care == FileCare::Durable) sync_folder(folder_of(path));
