@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ports/common/files.h"
+
 namespace {
 
 // A file is known by its device and inode. One that does not exist yet is
@@ -40,11 +42,11 @@ FileId file_id(const std::string& path) {
     FileId id;
     struct stat info {};
     std::string known = path, rest;
-    while (stat(known.empty() ? "." : known.c_str(), &info) != 0) {
-        if (known.empty() || known == "/") return id;  // nothing to be seen; the open will say why
-        const std::size_t slash = known.find_last_of('/');
-        rest = known.substr(slash == std::string::npos ? 0 : slash + 1) + "/" + rest;
-        known = slash == std::string::npos ? "" : known.substr(0, slash == 0 ? 1 : slash);
+    while (stat(known.c_str(), &info) != 0) {
+        const std::string up = folder_of(known);
+        if (up == known) return id;  // not even "." or "/" can be seen; the open will say why
+        rest = known.substr(known.find_last_of('/') + 1) + "/" + rest;
+        known = up;
     }
     id.exists = rest.empty();
     id.dev = info.st_dev;
