@@ -10,6 +10,7 @@
 
 #include "platform/buttons.h"
 #include "ports/desktop/input.h"
+#include "ports/desktop/score_file.h"
 #include "ports/desktop/video.h"
 
 TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactlyAndLateFramesAreShownLate) {
@@ -41,6 +42,22 @@ TEST(RefreshClock, SixHundredRefreshesAreTenSecondsExactlyAndLateFramesAreShownL
     const std::int64_t stalled = 2 * NS_PER_SECOND;
     EXPECT_EQ(refresh_clock_next(&clock, stalled), stalled);
     EXPECT_EQ(refresh_clock_next(&clock, stalled + 1000), stalled + 16666666);
+}
+
+// Two games at once: a game keeps the best the other kept meanwhile, and a
+// score below it is no NEW BEST.
+TEST(ScoreFile, TwoRunningGamesKeepEachOthersBests) {
+    const std::string path = BURROW_TEST_OUT "/two-games/best-scores.txt";  // holds 50 after a run, as after B's save
+    ScoreFile a, b;
+    BestScores ta, tb;
+    std::string note;
+    score_file_open(&a, path, &ta, &note);
+    score_file_open(&b, path, &tb, &note);
+    tb.score[1][2] = 50;  // B keeps COIN FAST 50; then A, not knowing, COIN FAST 40
+    score_file_save(&b, &tb, 1, 2, &note);
+    ta.score[1][2] = 40;
+    EXPECT_FALSE(score_file_save(&a, &ta, 1, 2, &note)) << "40 shown as a new best over 50";
+    EXPECT_TRUE(score_file_read(path, &tb, &note) && tb.score[1][2] == 50) << "B's best was lost: " << note;
 }
 
 // A controller plugged in while the game runs is read from the next poll on,

@@ -1,6 +1,6 @@
 #include "ports/common/frame_files.h"
 
-#include "ports/common/outputs.h"
+#include "ports/common/files.h"
 #include "ports/common/part_file.h"
 #include "ports/common/pixels.h"
 
@@ -71,17 +71,12 @@ bool write_png(const std::string& path, const FrameSurface* frame, std::string* 
 }
 
 bool write_raw(const std::string& path, const FrameSurface* frame, std::string* error) {
-    PartFile out;
-    if (!part_file_open(&out, path, "wb", error)) return false;
-    static unsigned char bytes[SURFACE_BYTES];
+    std::string bytes(SURFACE_BYTES, '\0');
     for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
-        bytes[2 * i] = static_cast<unsigned char>(frame->pixels[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<unsigned char>(frame->pixels[i] >> 8);
+        bytes[2 * i] = static_cast<char>(frame->pixels[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(frame->pixels[i] >> 8);
     }
-    errno = 0;
-    const bool ok = std::fwrite(bytes, 1, sizeof bytes, out.file) == sizeof bytes;
-    if (!ok) *error = part_file_reason(path, errno);
-    return part_file_close(&out, ok, error);
+    return replace_file(path, bytes, FileCare::Bulk, error);
 }
 
 bool frame_dump_write(const FrameDump& dump, std::uint64_t frame, const FrameSurface* shown, std::string* error) {

@@ -1,5 +1,7 @@
 #include "ports/common/part_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -22,17 +24,22 @@ bool part_file_open(PartFile* out, const std::string& path, const char* mode, st
 bool part_file_close(PartFile* out, bool keep, std::string* error) {
     if (out->file == nullptr) return false;
     const std::string part = part_name(out->path);
+    const bool durable = out->care == FileCare::Durable;
     errno = 0;
-    bool written = std::fflush(out->file) == 0 && std::ferror(out->file) == 0;
+    bool written = std::fflush(out->file) == 0 && std::ferror(out->file) == 0 &&
+                   (!durable || !keep || ::fsync(fileno(out->file)) == 0);
     int reason = written ? 0 : errno;
     if (std::fclose(out->file) != 0 && written) {
         written = false;
         reason = errno;
     }
     out->file = nullptr;
-    if (keep && written && std::rename(part.c_str(), out->path.c_str()) == 0) return true;
+    if (keep && written && std::rename(part.c_str(), out->path.c_str()) == 0) {
+        if (durable) sync_folder(folder_of(out->path));
+        return true;
+    }
     if (keep) *error = part_file_reason(out->path, written ? errno : reason);
-    std::remove(part.c_str());
+    if (!keep || !durable) std::remove(part.c_str());
     return false;
 }
 

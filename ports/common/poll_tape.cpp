@@ -1,27 +1,12 @@
 #include "ports/common/poll_tape.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "ports/common/files.h"
 
 bool load_poll_tape(const char* path, PollTape* tape, std::string* error) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        *error = std::string(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    tape->bytes.clear();
+    std::string bytes;
+    if (!read_file_capped(path, POLL_TAPE_MAX_BYTES, &bytes, error)) return false;
+    tape->bytes.assign(bytes.begin(), bytes.end());
     tape->position = 0;
-    unsigned char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) tape->bytes.insert(tape->bytes.end(), buffer, buffer + n);
-    const bool failed = std::ferror(f) != 0;
-    const int read_errno = errno;
-    std::fclose(f);
-    if (failed) {
-        *error = std::string(path) + ": " + std::strerror(read_errno);
-        return false;
-    }
     return true;
 }
 

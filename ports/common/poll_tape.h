@@ -12,6 +12,9 @@ struct PollTape {
     std::size_t position = 0;
 };
 
+constexpr std::size_t POLL_TAPE_MAX_BYTES = std::size_t{1} << 30;  // 268 million polls
+
+// Reads the whole file; false with "PATH: reason".
 bool load_poll_tape(const char* path, PollTape* tape, std::string* error);
 
 // One 4-byte read into *word; false when nothing was delivered.

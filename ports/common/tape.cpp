@@ -1,9 +1,9 @@
 #include "ports/common/tape.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 
 #include "platform/buttons.h"
+#include "ports/common/files.h"
 #include "ports/common/message.h"
 
 namespace {
@@ -156,22 +156,8 @@ bool parse_button_tape(const std::string& text, ButtonTape* tape, std::string* e
 }
 
 bool load_button_tape(const char* path, ButtonTape* tape, std::string* error) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        *error = std::string(path) + ": " + std::strerror(errno);
-        return false;
-    }
     std::string text;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const bool failed = std::ferror(f) != 0;
-    const int read_errno = errno;
-    std::fclose(f);
-    if (failed) {
-        *error = std::string(path) + ": " + std::strerror(read_errno);
-        return false;
-    }
+    if (!read_file_capped(path, TAPE_MAX_BYTES, &text, error)) return false;
     std::string why;
     if (!parse_button_tape(text, tape, &why)) {
         // "line N: ..." becomes "PATH:N: ..."

@@ -9,11 +9,9 @@
 // line; before the first line no button is held.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "ports/common/part_file.h"
 
 struct TapeEntry {
     std::uint64_t frame;
@@ -28,6 +26,8 @@ struct ButtonTape {
 // Parses tape text. On failure returns false with "line N: what is wrong".
 bool parse_button_tape(const std::string& text, ButtonTape* tape, std::string* error);
 
+constexpr std::size_t TAPE_MAX_BYTES = std::size_t{1} << 30;  // days of play; more is not a tape
+
 // Reads and parses a file. On failure returns false with "PATH: what" or
 // "PATH:N: what".
 bool load_button_tape(const char* path, ButtonTape* tape, std::string* error);
@@ -37,20 +37,3 @@ std::uint32_t tape_word_at(ButtonTape* tape, std::uint64_t frame);
 
 // "-", "UP,ACTION" and the like, or "0x00001011" when bits without a name are set.
 std::string format_button_word(std::uint32_t word);
-
-// Writes a tape as it is recorded: a line whenever the word changes, flushed
-// at once, under PATH.part until the recording is complete, so an interrupted
-// session keeps all but its last frame there and never harms an older PATH.
-struct TapeWriter {
-    PartFile out;
-    bool have_word = false;
-    std::uint32_t last_word = 0;
-};
-// Opens PATH.part and writes the tape's first line; false with "PATH: reason".
-bool tape_writer_open(TapeWriter* writer, const char* path, std::string* error);
-// Records the word held during `frame`; returns false when the write fails.
-bool tape_writer_record(TapeWriter* writer, std::uint64_t frame, std::uint32_t word);
-// Completes the tape under PATH; false with "PATH: reason" (when `error` is given).
-bool tape_writer_close(TapeWriter* writer, std::string* error = nullptr);
-// Stops recording and leaves what was recorded under PATH.part; returns that name.
-std::string tape_writer_leave(TapeWriter* writer);

@@ -1,10 +1,12 @@
+#include "ports/common/tape_writer.h"
+
 #include <cerrno>
-#include <cstring>
 
 #include "ports/common/tape.h"
 
 bool tape_writer_open(TapeWriter* writer, const char* path, std::string* error) {
     writer->have_word = false;
+    writer->out.care = FileCare::Durable;
     if (!part_file_open(&writer->out, path, "w", error)) return false;
     errno = 0;
     if (std::fputs("# Burrowrotor button tape: <frame> <buttons>\n", writer->out.file) >= 0 &&
@@ -27,8 +29,9 @@ bool tape_writer_record(TapeWriter* writer, std::uint64_t frame, std::uint32_t w
 
 bool tape_writer_close(TapeWriter* writer, std::string* error) {
     if (writer->out.file == nullptr) return true;
-    std::string ignored;
-    return part_file_close(&writer->out, true, error != nullptr ? error : &ignored);
+    if (part_file_close(&writer->out, true, error)) return true;
+    *error += "; the recording is in " + writer->out.path + ".part";
+    return false;
 }
 
 std::string tape_writer_leave(TapeWriter* writer) { return part_file_leave(&writer->out); }

@@ -1,7 +1,7 @@
 #include "ports/common/trace.h"
 
 #include "game/view.h"
-#include "ports/common/outputs.h"
+#include "ports/common/files.h"
 
 int format_trace_line(char* buffer, int size, std::uint64_t frame, int buffer_index, std::uint64_t hash) {
     const auto sz = static_cast<std::size_t>(size);

@@ -14,7 +14,7 @@
 #include "platform/display.h"
 #include "platform/platform.h"
 #include "ports/desktop/input.h"
-#include "ports/desktop/scores.h"
+#include "ports/desktop/score_file.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
 #include "ports/common/message.h"

@@ -1,7 +1,7 @@
 #include "ports/desktop/score_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,43 +9,29 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "game/last_game.h"
+#include "ports/common/files.h"
+#include "ports/common/score_keeper.h"
+#include "ports/common/message.h"
+#include "ports/desktop/video.h"
+
 namespace {
 
-constexpr long MAX_FILE_BYTES = 64 * 1024;  // a table is under 400 bytes
+constexpr std::size_t MAX_FILE_BYTES = 64 * 1024;  // a table is under 400 bytes
 
 std::string reason() { return std::strerror(errno); }
 
-std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/')); }
+// MISSING is an empty table. UNREADABLE (an open or read error, or a table
+// of a later version) is left alone; only a DAMAGED version-1 text is set aside.
+enum class Read { OK, MISSING, UNREADABLE, DAMAGED };
 
-enum class Read { OK, MISSING, FAILED };
-
-// The whole file as text; FAILED with the reason (no path).
-Read read_text(const std::string& path, std::string* text, std::string* why) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return Read::MISSING;
-        *why = reason();
-        return Read::FAILED;
-    }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *why = reason();
-            ::close(fd);
-            return Read::FAILED;
-        }
-        text->append(buffer, static_cast<std::size_t>(n));
-        if (static_cast<long>(text->size()) > MAX_FILE_BYTES) {
-            *why = "larger than " + std::to_string(MAX_FILE_BYTES) + " bytes, not a best-score table";
-            ::close(fd);
-            return Read::FAILED;
-        }
-    }
-    ::close(fd);
-    return Read::OK;
+Read read_table(const std::string& path, BestScores* table, std::string* why) {
+    std::string text, detail;
+    if (!read_file_capped(path, MAX_FILE_BYTES, &text, why)) return errno == ENOENT ? Read::MISSING : Read::UNREADABLE;
+    if (parse_best_scores(text, table, &detail)) return Read::OK;
+    *why = path + ": " + detail;
+    const bool later = text.rfind("burrowrotor best scores ", 0) == 0 && detail.rfind("line 1:", 0) == 0;
+    return later ? Read::UNREADABLE : Read::DAMAGED;
 }
 
 // Renames `path` to the first free name of path.damaged, path.damaged-2, ...
@@ -71,25 +57,42 @@ bool set_aside(const std::string& path, std::string* aside, std::string* why) {
     return false;
 }
 
-// Makes the folder and its parents as needed.
-bool make_folders(const std::string& folder, std::string* why) {
-    for (std::size_t i = 1; i <= folder.size(); ++i) {
-        if (i != folder.size() && folder[i] != '/') continue;
-        const std::string part = folder.substr(0, i);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            *why = "cannot make " + part + ": " + reason();
-            return false;
-        }
+// Sets a damaged table aside; false with the note when it cannot be.
+bool set_aside_noted(const std::string& path, const std::string& why, const char* then, std::string* note) {
+    std::string aside, aside_why;
+    if (!set_aside(path, &aside, &aside_why)) {
+        *note = "best scores: " + why + "; it cannot be set aside (" + aside_why + "), so this session's scores are not kept";
+        return false;
     }
+    *note = "best scores: " + why + "; kept it as " + aside + then;
     return true;
 }
 
-bool fsync_folder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+std::string left_alone(const std::string& why) {
+    return "best scores: " + why + "; left as it is, so this session's scores are not kept";
+}
+
+// Another running game may read, merge and replace the table at the same
+// time: each waits for the other's whole turn. -1 (no lock, and nothing
+// held) when the lock file can be neither made nor opened.
+int lock_table(const std::string& path) {
+    const std::string lock = path + ".lock";
+    int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) fd = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd >= 0 && ::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    return fd;
+}
+
+void unlock_table(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+ScoreKeeper s_keeper;
+ScoreFile s_file;
+
+void tell(const std::string& note) {
+    if (!note.empty()) say("burrowrotor", note);
 }
 
 }  // namespace
@@ -104,12 +107,8 @@ std::string score_file_path() {
 }
 
 bool score_file_read(const std::string& path, BestScores* table, std::string* error) {
-    std::string text, why;
-    const Read r = read_text(path, &text, &why);
-    if (r == Read::MISSING) return true;
-    if (r == Read::OK && parse_best_scores(text, table, &why)) return true;
-    *error = path + ": " + why;
-    return false;
+    const Read r = read_table(path, table, error);
+    return r == Read::OK || r == Read::MISSING;
 }
 
 void score_file_open(ScoreFile* file, const std::string& path, BestScores* table, std::string* note) {
@@ -120,16 +119,16 @@ void score_file_open(ScoreFile* file, const std::string& path, BestScores* table
         return;
     }
     std::string why;
-    if (!score_file_read(path, table, &why)) {
+    const int lock = ::access(folder_of(path).c_str(), F_OK) == 0 ? lock_table(path) : -1;
+    const Read r = read_table(path, table, &why);
+    bool go_on = r == Read::OK || r == Read::MISSING;
+    if (r == Read::UNREADABLE) *note = left_alone(why);
+    if (r == Read::DAMAGED) {
         *table = BestScores{};
-        std::string aside, aside_why;
-        if (!set_aside(path, &aside, &aside_why)) {
-            *note = "best scores: " + why + "; it cannot be set aside (" + aside_why +
-                    "), so this session's scores are not kept";
-            return;
-        }
-        *note = "best scores: " + why + "; kept it as " + aside + " and started a new table";
+        go_on = set_aside_noted(path, why, " and started a new table", note);
     }
+    unlock_table(lock);
+    if (!go_on) return;
     // The folder is made with the first best; until then the nearest folder
     // there is must take it.
     std::string folder = folder_of(path);
@@ -142,55 +141,80 @@ void score_file_open(ScoreFile* file, const std::string& path, BestScores* table
     file->can_save = true;
 }
 
-void score_file_save(ScoreFile* file, BestScores* table, std::string* note) {
-    if (!file->can_save) return;
-    // Another game may have kept scores of its own since this one started;
-    // a file damaged since then is set aside like at start-up.
-    BestScores there;
-    std::string damaged;
-    if (score_file_read(file->path, &there, &damaged)) {
-        for (int m = 0; m < BEST_MODES; ++m)
-            for (int s = 0; s < BEST_SPEEDS; ++s) record_best_score(table, m, s, there.score[m][s]);
-    } else {
-        std::string aside, why;
-        if (!set_aside(file->path, &aside, &why)) {
-            file->can_save = false;
-            *note = "best scores: " + damaged + "; it cannot be set aside (" + why + "), so this session's scores are not kept";
-            return;
-        }
-        *note = "best scores: " + damaged + "; kept it as " + aside + " and wrote a new table";
-    }
-
-    const std::string text = format_best_scores(*table);
-    std::string temporary = file->path + ".XXXXXX";
+bool score_file_save(ScoreFile* file, BestScores* table, int mode, int speed, std::string* note) {
+    if (!file->can_save) return true;
     std::string why;
-    const int fd = make_folders(folder_of(file->path), &why) ? ::mkstemp(&temporary[0]) : -1;
-    bool ok = fd >= 0;
-    if (!ok && why.empty()) why = "cannot make a temporary file beside it: " + reason();
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-        else why = "cannot write " + temporary + ": " + reason();
-    }
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        why = "cannot flush " + temporary + " to the disk: " + reason();
-    }
-    if (fd >= 0 && ::close(fd) != 0 && ok) {
-        ok = false;
-        why = "cannot write " + temporary + ": " + reason();
-    }
-    if (ok && ::rename(temporary.c_str(), file->path.c_str()) != 0) {
-        ok = false;
-        why = "cannot rename " + temporary + " to it: " + reason();
-    }
-    if (!ok) {
-        if (fd >= 0) ::unlink(temporary.c_str());
+    if (!make_parent_folder(file->path, &why)) {
         file->can_save = false;
-        *note = "best scores: " + file->path + ": " + why + "; this session's scores are not kept";
-        return;
+        *note = "best scores: " + why + "; this session's scores are not kept";
+        return true;
     }
-    fsync_folder(folder_of(file->path));
+    const int lock = lock_table(file->path);
+    // Another game may have kept scores of its own since this one started;
+    // a table damaged since then is set aside like at start-up.
+    BestScores there;
+    bool beaten = true;
+    switch (read_table(file->path, &there, &why)) {
+        case Read::OK:
+            beaten = best_score_of(there, mode, speed) < best_score_of(*table, mode, speed);
+            for (int m = 0; m < BEST_MODES; ++m)
+                for (int s = 0; s < BEST_SPEEDS; ++s) record_best_score(table, m, s, there.score[m][s]);
+            break;
+        case Read::MISSING: break;
+        case Read::UNREADABLE:
+            *note = left_alone(why);
+            file->can_save = false;
+            break;
+        case Read::DAMAGED: file->can_save = set_aside_noted(file->path, why, " and wrote a new table", note); break;
+    }
+    if (file->can_save && !replace_file(file->path, format_best_scores(*table), FileCare::Durable, &why)) {
+        file->can_save = false;
+        *note = "best scores: " + why + "; this session's scores are not kept";
+    }
+    unlock_table(lock);
+    return beaten;
+}
+
+void scores_open(const DesktopOptions& options) {
+    std::string note;
+    s_keeper.counting = options.replay.empty();
+    if (s_keeper.counting) {
+        score_file_open(&s_file, score_file_path(), &s_keeper.table, &note);
+    } else if (!score_file_read(score_file_path(), &s_keeper.table, &note)) {
+        // A replay only shows the table: a damaged file is left where it is.
+        s_keeper.table = BestScores{};
+        note = "best scores: " + note;
+    }
+    tell(note);
+}
+
+void scores_frame_shown() {
+    if (score_keeper_frame_shown(&s_keeper)) {
+        std::string note;
+        if (!score_file_save(&s_file, &s_keeper.table, g_last_mode, g_last_speed, &note)) s_keeper.new_best_frames = 0;
+        tell(note);
+    }
+    scores_update_status(false);
+}
+
+void scores_update_status(bool paused) {
+    char text[STATUS_LINE_SIZE];
+    format_status_line(s_keeper, paused, text, sizeof text);
+    status_line_set(text, paused || s_keeper.new_best_frames > 0);
+}
+
+int scores_print() {
+    const std::string path = score_file_path();
+    if (path.empty()) {
+        std::fprintf(stderr, "burrowrotor: no best scores: neither XDG_DATA_HOME nor HOME is set\n");
+        return 1;
+    }
+    BestScores table;
+    std::string error;
+    if (!score_file_read(path, &table, &error)) {
+        say("burrowrotor", error);
+        return 1;
+    }
+    std::printf("Best scores (%s)\n\n%s", path.c_str(), format_best_scores_table(table).c_str());
+    return 0;
 }

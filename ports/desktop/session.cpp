@@ -8,6 +8,7 @@
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 #include "ports/common/tape.h"
+#include "ports/common/tape_writer.h"
 #include "ports/common/trace.h"
 
 namespace {
@@ -21,7 +22,11 @@ FrameDump s_dump;
 }  // namespace
 
 bool session_open(const DesktopOptions& o, std::string* error) {
-    if (!outputs_spare_inputs({{"--record", o.record, true}, {"--trace", o.trace, true}, {"--replay", o.replay, false}},
+    if (!outputs_spare_inputs({{"--record", o.record, true},
+                               {"--trace", o.trace, true},
+                               {"--replay", o.replay, false},
+                               {"--png", o.dump.png_dir, true, true},
+                               {"--raw", o.dump.raw_dir, true, true}},
                               error))
         return false;
     s_replaying = !o.replay.empty();

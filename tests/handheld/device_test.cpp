@@ -53,7 +53,7 @@ struct StartFailure {
 #define B1 "burrowrotor: cannot map display buffer 1 (/dev/fb1): "
 #define REGS "burrowrotor: cannot map the display registers (/dev/mem): "
 #define NOENT "No such file or directory\n"
-#define SHORT_FB "too short to map (76800 bytes, the mapping ends at 153600)\n"
+#define SHORT_FB "too short to map (153598 bytes, the mapping ends at 153600)\n"
 #define SHORT_MEM "too short to map (3221258240 bytes, the mapping ends at 3221291008)\n"
 
 const DeviceShape OK = DeviceShape::present, GONE = DeviceShape::missing, SHORT = DeviceShape::too_short,
@@ -73,6 +73,7 @@ void expect_start_failures(const Command& command) {
     for (const StartFailure& f : START_FAILURES) {
         EmulatorConfig config = handheld(command);
         std::copy(f.shape, f.shape + DEVICE_COUNT, config.shape);
+        config.frames = 2;  // a start that should have stopped is cut short, and fails
         RUN_OR_SKIP(r, config);
         ASSERT_EQ(r.outcome, EmulatorOutcome::binary_exited) << f.name << ": " << r.message;
         EXPECT_EQ(r.exit_status, 1) << f.name;

@@ -4,6 +4,7 @@ to read it): every mistake ends the program with the status and the one line
 the table gives, and no file the program was given is changed."""
 import os
 import re
+import resource
 import shutil
 import signal
 import subprocess
@@ -106,7 +107,10 @@ def run(case, programs, disk):
     if case.mods & {"disk", "full"}:
         env["FILL"] = "1" if "full" in case.mods else "0"
         argv = ["unshare", "-m", "sh", "-c", DISK, "sh", disk] + argv
-    p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    # +fsize: no file may grow past 48 bytes; a write beyond fails instead of killing the program.
+    limit = lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN), resource.setrlimit(resource.RLIMIT_FSIZE, (48, 48)))
+    limit = limit if "fsize" in case.mods else None
+    p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env, preexec_fn=limit)
     if "kill" in case.mods:
         # Killed once it is recording (its temporary file is there), and a second later.
         for _ in range(300):
@@ -133,6 +137,8 @@ def wrong_in(case, programs, disk):
         wrong.append(f"unexpected stderr {err!r}")
     if status != "0":
         wrong += [f"{p} changed" for p, data in before.items() if after.get(p) != data]
+    # A recording the message says "is in X.part" must be there.
+    wrong += [f"{p} is named but gone" for p in re.findall(r"is in (\S+?\.part)\b", err) if not os.path.exists(p)]
     # A killed run's ".part" stays for the cases after it; others may leave one only where they name it.
     for p in [p for p in after if p.endswith(".part") and p not in before and case.status != "killed"]:
         if p not in err:

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ports/common/files.h"
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/handheld/device.h"
@@ -452,13 +453,8 @@ void play_display(Controller* c) {
 }
 
 std::string read_text(const std::string& path) {
-    std::string text;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return text;
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-    std::fclose(f);
+    std::string text, error;
+    read_file_capped(path, std::size_t{1} << 30, &text, &error);
     return text;
 }
 

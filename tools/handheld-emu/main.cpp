@@ -9,6 +9,7 @@
 
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
+#include "ports/common/poll_tape.h"
 #include "tools/handheld-emu/emulator.h"
 #include "ports/common/message.h"
 
@@ -57,17 +58,6 @@ bool parse_number(const char* text, double* value) {
     return errno == 0 && end != text && *end == '\0' && *value > 0;
 }
 
-bool read_file(const char* path, std::vector<unsigned char>* bytes) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    unsigned char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
-}
-
 bool write_trace(const std::string& path, const EmulatorResult& result, std::string* error) {
     PartFile out;
     if (!make_parent_folder(path, error) || !part_file_open(&out, path, "w", error)) return false;
@@ -114,7 +104,9 @@ int main(int argc, char** argv) {
         HandheldDevice device = DEVICE_GPIO;
         if (arg == "--tape") {
             tape = value;
-            if (!read_file(value, &config.tape)) return usage_error(std::string(value) + ": " + std::strerror(errno));
+            std::string bytes, error;
+            if (!read_file_capped(value, POLL_TAPE_MAX_BYTES, &bytes, &error)) return usage_error(error);
+            config.tape.assign(bytes.begin(), bytes.end());
         } else if (arg == "--frames" || arg == "--every") {
             if (!parse_number(value, &number) || number != static_cast<double>(static_cast<std::uint64_t>(number)))
                 return usage_error(arg + " needs a whole number from 1 on, got '" + value + "'");
