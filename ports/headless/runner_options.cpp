@@ -6,7 +6,7 @@
 
 const char RUNNER_USAGE[] =
     "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
-    "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
+    "                            [--wav FILE] [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
     "\n"
     "Runs the game without a display until N frames have been shown.\n"
     "  --frames N        number of frames to show (1 or more); with --input the default\n"
@@ -14,6 +14,7 @@ const char RUNNER_USAGE[] =
     "  --input TAPE      button tape: lines '<frame> <buttons>', buttons '-', UP,LEFT,DOWN,RIGHT,ACTION or 0x...\n"
     "  --poll-tape FILE  binary tape: one 4-byte little-endian button word per poll\n"
     "  --trace FILE      one JSON line per shown frame: hash and the screen's state\n"
+    "  --wav FILE        the run's sound as a 48 kHz 16-bit mono WAV file, 800 samples a frame\n"
     "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
     "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
     "  --from F          first frame to write (default 1)\n"
@@ -41,7 +42,7 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
             return true;
         }
         static const char* const WITH_VALUE[] = {"--frames", "--input", "--poll-tape", "--trace",
-                                                 "--png",    "--raw",   "--from",      "--every"};
+                                                 "--png",    "--raw",   "--from",      "--every", "--wav"};
         bool known = false;
         for (const char* f : WITH_VALUE) known = known || std::strcmp(arg, f) == 0;
         if (!known) {
@@ -68,6 +69,7 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
             std::string* slot = std::strcmp(arg, "--input") == 0       ? &o->input_tape
                                 : std::strcmp(arg, "--poll-tape") == 0 ? &o->poll_tape
                                 : std::strcmp(arg, "--trace") == 0     ? &o->trace
+                                : std::strcmp(arg, "--wav") == 0       ? &o->wav
                                 : std::strcmp(arg, "--png") == 0       ? &o->dump.png_dir
                                                                        : &o->dump.raw_dir;
             if (!slot->empty()) {

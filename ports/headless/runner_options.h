@@ -10,6 +10,7 @@ struct RunnerOptions {
     std::string input_tape;  // --input: button tape, per frame
     std::string poll_tape;   // --poll-tape: binary words, per poll
     std::string trace;
+    std::string wav;         // --wav: the run's sound; without it nothing is synthesised
     FrameDump dump;
     bool help = false;
 };
