@@ -19,7 +19,7 @@ constexpr std::int32_t ms(int t) { return t * BLOCK_RATE / 1000; }
 constexpr std::int32_t fall(int t) { return 65536 - 65536 / ms(t) + 32768 / (ms(t) * ms(t)); }
 
 // The voices each sound plays on.
-enum Slot { ROTOR, ROTOR_AIR, COIN_1, COIN_2, CRASH_NOISE, CRASH_THUMP, MENU, FANFARE_1 };
+enum Slot { COIN_1, COIN_2, CRASH_NOISE, CRASH_THUMP, MENU, FANFARE_1 };
 constexpr int FANFARE_NOTES = 4;
 static_assert(FANFARE_1 + FANFARE_NOTES <= SOUND_VOICES, "room for every voice");
 
@@ -47,16 +47,12 @@ void play(SoundVoice* v, const Note& n) {
 std::int32_t clamp(std::int32_t v, std::int32_t low, std::int32_t high) { return v < low ? low : v > high ? high : v; }
 
 // The rotor beats with the chopper's picture, which turns every three frames:
-// each turn is a chop, a thump that drops in pitch with a breath of air over
-// it. Climbing (the vertical speed below zero) makes it higher and louder,
-// sinking lower and softer.
+// each turn is a chop. Climbing (the vertical speed below zero) makes it
+// higher and louder, sinking lower and softer.
 void rotor_frame(SoundSynth* s, const GameState* g) {
     if (g->anim_count != 1 && g->anim_count != 4) return;
-    const std::int32_t climb = clamp(-g->vertical_speed, -6, 6);
-    const std::uint32_t pitch = hz(150) + static_cast<std::uint32_t>(climb * static_cast<std::int32_t>(hz(10)));
-    const std::int32_t level = 5200 + climb * 450;
-    play(&s->voices[ROTOR], {pitch, -static_cast<std::int32_t>(hz(90) / ms(50)), level, 3, fall(18), 0, 0});
-    play(&s->voices[ROTOR_AIR], {0, 0, level * 3 / 2, 3, fall(12), 0, 3});
+    s->chop = s->chops[clamp(-g->vertical_speed, -6, 6) + 6];
+    s->chop_at = 0;
 }
 
 void game_frame(SoundSynth* s, const GameState* g, std::int32_t score) {
@@ -68,9 +64,8 @@ void game_frame(SoundSynth* s, const GameState* g, std::int32_t score) {
         play(&s->voices[COIN_2], {hz(1975.5), 0, 5000, 2, fall(110), ms(70), 0});
     }
     if (g->crashed == 1) {
-        // The chopper is gone: the rotor stops, the noise of the crash rings
-        // out over a thump that falls away.
-        s->voices[ROTOR].decay = s->voices[ROTOR_AIR].decay = fall(4);
+        // The chopper is gone: the rotor's last chop dies away, the noise of
+        // the crash rings out over a thump that falls away.
         play(&s->voices[CRASH_NOISE], {0, 0, 16000, 4, fall(230), 0, 1});
         play(&s->voices[CRASH_THUMP], {hz(170), -static_cast<std::int32_t>(hz(130) / ms(500)), 9000, 4, fall(260), 0, 0});
     } else {
@@ -144,11 +139,34 @@ void render_block(SoundSynth* s, SoundVoice* v, std::int32_t* mix) {
     v->low = low;
 }
 
+void render_voice(SoundSynth* s, SoundVoice* v, std::int32_t* mix, int blocks) {
+    for (int b = 0; b < blocks && v->on; ++b) render_block(s, v, mix + b * BLOCK);
+}
+
+// A chop: a thump that drops in pitch with a breath of air over it, higher
+// and louder for a faster climb, faded out well before the next one.
+void make_chop(SoundSynth* s, std::int32_t climb, std::int16_t out[CHOP_SAMPLES]) {
+    const std::uint32_t pitch = hz(150) + static_cast<std::uint32_t>(climb * static_cast<std::int32_t>(hz(10)));
+    const std::int32_t level = 5200 + climb * 450;
+    SoundVoice thump{}, air{};
+    play(&thump, {pitch, -static_cast<std::int32_t>(hz(90) / ms(50)), level, 3, fall(12), 0, 0});
+    play(&air, {0, 0, level * 3 / 2, 3, fall(8), 0, 3});
+    std::int32_t mix[CHOP_SAMPLES] = {};
+    render_voice(s, &thump, mix, CHOP_SAMPLES / BLOCK);
+    render_voice(s, &air, mix, CHOP_SAMPLES / BLOCK);
+    constexpr int FADE_FROM = CHOP_SAMPLES / 2, FADE_TO = CHOP_SAMPLES * 3 / 4;
+    for (int i = 0; i < CHOP_SAMPLES; ++i) {
+        const std::int32_t keep = i < FADE_FROM ? 256 : i >= FADE_TO ? 0 : (FADE_TO - i) * 256 / (FADE_TO - FADE_FROM);
+        out[i] = static_cast<std::int16_t>(mix[i] * keep / 256);
+    }
+}
+
 }  // namespace
 
 void sound_start(SoundSynth* s) {
     std::memset(s, 0, sizeof *s);
     s->noise_seed = 0x2545F491u;
+    for (int c = 0; c < ROTOR_CLIMBS; ++c) make_chop(s, c - 6, s->chops[c]);
 }
 
 void sound_frame(SoundSynth* s, const TitleState* title, const GameState* game, std::int32_t score, bool new_best,
@@ -160,11 +178,20 @@ void sound_frame(SoundSynth* s, const TitleState* title, const GameState* game, 
     s->was_game = game != nullptr;
     s->score = score;
 
-    std::int32_t mix[SOUND_FRAME_SAMPLES] = {};
-    for (SoundVoice& v : s->voices) {
-        if (!v.on) continue;
-        for (int b = 0; b < BLOCKS && v.on; ++b) render_block(s, &v, mix + b * BLOCK);
+    // Mostly the rotor plays alone, or nothing does: its chop is copied out
+    // as it is (it was made within the peak).
+    const std::int16_t* chop = s->chop != nullptr ? s->chop + s->chop_at : nullptr;
+    if (s->chop != nullptr && (s->chop_at += SOUND_FRAME_SAMPLES) == CHOP_SAMPLES) s->chop = nullptr;
+    bool alone = true;
+    for (const SoundVoice& v : s->voices) alone = alone && !v.on;
+    if (alone) {
+        if (chop != nullptr) std::memcpy(out, chop, sizeof(std::int16_t) * SOUND_FRAME_SAMPLES);
+        else std::memset(out, 0, sizeof(std::int16_t) * SOUND_FRAME_SAMPLES);
+        return;
     }
+    std::int32_t mix[SOUND_FRAME_SAMPLES];
+    for (int i = 0; i < SOUND_FRAME_SAMPLES; ++i) mix[i] = chop != nullptr ? chop[i] : 0;
+    for (SoundVoice& v : s->voices) render_voice(s, &v, mix, BLOCKS);
     for (int i = 0; i < SOUND_FRAME_SAMPLES; ++i)
         out[i] = static_cast<std::int16_t>(clamp(mix[i], -SOUND_PEAK, SOUND_PEAK));
 }

@@ -13,6 +13,8 @@ constexpr int SOUND_RATE = 48000;                      // samples per second, mo
 constexpr int SOUND_FRAME_SAMPLES = SOUND_RATE / 60;   // 800 for each shown frame
 constexpr std::int32_t SOUND_PEAK = 29000;             // every sample stays within +-29000 (below -1 dBFS)
 constexpr int SOUND_VOICES = 12;
+constexpr int ROTOR_CLIMBS = 13;                       // climb rates -6 to 6, each with its own chop
+constexpr int CHOP_SAMPLES = 3 * SOUND_FRAME_SAMPLES;  // one chop for every turn of the rotor picture
 
 struct SoundVoice {
     std::uint32_t phase, inc;  // oscillator position and step per sample (2^32 is one cycle)
@@ -28,6 +30,11 @@ struct SoundVoice {
 };
 
 struct SoundSynth {
+    // A chop of the rotor is the same sound every time for a given climb:
+    // made once, played back whole.
+    std::int16_t chops[ROTOR_CLIMBS][CHOP_SAMPLES];
+    const std::int16_t* chop;  // the chop playing, or null
+    std::int32_t chop_at;      // its next sample
     SoundVoice voices[SOUND_VOICES];
     std::uint32_t noise_seed;
     // What the previous shown frame showed, to see what changed.
