@@ -9,6 +9,7 @@
 #include "game/loop.h"
 #include "platform/display.h"
 #include "platform/platform.h"
+#include "ports/desktop/audio.h"
 #include "ports/desktop/input.h"
 #include "ports/desktop/pause.h"
 #include "ports/desktop/refresh_clock.h"
@@ -29,6 +30,7 @@ std::uint64_t s_fps_since_frame = 0;
     std::string error;
     const bool closed = session_close(status != 0, &error);
     input_stop();
+    audio_close();
     video_close();
     SDL_Quit();
     // One line: what failed, and where a cut-short recording was kept.
@@ -46,10 +48,10 @@ void handle_events() {
     const InputRequests r = input_pump();
     if (r.quit) finish(0, "");
     if (r.toggle_fullscreen) video_toggle_fullscreen();
-    if (pause_apply(r)) {
-        scores_update_status(pause_active());
-        video_redraw();
-    } else if (r.redraw) {
+    if (r.toggle_mute) scores_note(audio_toggle_mute() ? "MUTED" : "SOUND ON");
+    if (pause_apply(r)) audio_set_paused(pause_active());
+    // While paused no frame comes to word the line: it is worded here.
+    if (scores_update_status(pause_active()) || r.redraw) {
         video_redraw();
     }
 }
@@ -84,8 +86,9 @@ void platform_wait_refresh() {
 // Presents the buffer in the window at once.
 void platform_show(std::uint32_t display_address) {
     const int index = display_address == DISPLAY_ADDR_FB0 ? 0 : 1;
-    scores_frame_shown();
+    const bool new_best = scores_frame_shown();
     video_show(&s_buffers[index]);
+    audio_frame_shown(new_best);
     ++s_shown;
     std::string error;
     if (!session_frame_shown(s_shown, index, &s_buffers[index], &error)) finish(1, error);
@@ -118,6 +121,10 @@ void run_desktop(const DesktopOptions& options) {
         finish(1, "cannot open a window: " + error);
     }
     input_start();
+    SoundSettings sound = sound_settings_read(sound_settings_path());
+    if (options.mute) sound.mute = true;
+    if (options.volume >= 0) sound.volume = options.volume;
+    audio_open(sound);
     g_frame[0] = &s_buffers[0];
     g_frame[1] = &s_buffers[1];
     s_fps_since_ns = monotonic_ns();

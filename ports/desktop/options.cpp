@@ -7,11 +7,12 @@
 const char DESKTOP_USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
     "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
-    "                   [--frames N] [--scores] [--help] [--version]\n"
+    "                   [--frames N] [--mute] [--volume V] [--scores] [--help] [--version]\n"
     "\n"
     "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
     "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
-    "start button pauses and resumes (losing the window's focus pauses too). F11 toggles\n"
+    "start button pauses and resumes (losing the window's focus pauses too). M mutes and\n"
+    "unmutes the sound (the choice is kept in settings.txt beside the best scores). F11 toggles\n"
     "fullscreen, Esc quits (on a game controller: the d-pad, the south face button, select +\n"
     "start). The best score of each mode and speed is kept in\n"
     "$XDG_DATA_HOME/burrowrotor/best-scores.txt (~/.local/share/burrowrotor/).\n"
@@ -26,6 +27,8 @@ const char DESKTOP_USAGE[] =
     "  --from F        first frame to write (default 1)\n"
     "  --every K       write every K-th frame from F on (default 1)\n"
     "  --frames N      quit after N frames have been shown\n"
+    "  --mute          start with the sound muted, for this session\n"
+    "  --volume V      sound volume 0 to 100 for this session (default: as kept, else 100)\n"
     "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
@@ -58,12 +61,16 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             o->status_line = false;
             continue;
         }
+        if (is(arg, "--mute")) {
+            o->mute = true;
+            continue;
+        }
         if (is(arg, "--scores")) {
             o->scores = true;
             continue;
         }
         static const char* const WITH_VALUE[] = {"--scale", "--record", "--replay", "--trace",
-                                                 "--png",   "--from",   "--every",  "--frames"};
+                                                 "--png",   "--from",   "--every",  "--frames", "--volume"};
         bool known = false;
         for (const char* f : WITH_VALUE) known = known || is(arg, f);
         if (!known) {
@@ -83,6 +90,14 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.from, error)) return false;
         } else if (is(arg, "--every")) {
             if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.every, error)) return false;
+        } else if (is(arg, "--volume")) {
+            // 0 is a volume too: the count reader takes 1 to 100.
+            std::uint64_t volume = 0;
+            if (std::strcmp(value, "0") != 0 && !parse_count_arg(arg, value, 100, &volume, error)) {
+                *error = std::string("--volume needs a whole number from 0 to 100, got '") + value + "'";
+                return false;
+            }
+            o->volume = static_cast<int>(volume);
         } else if (is(arg, "--frames")) {
             if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->frames, error)) return false;
         } else {

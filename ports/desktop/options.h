@@ -13,6 +13,8 @@ struct DesktopOptions {
     bool show_fps = false;
     bool status_line = true;  // --no-status hides the line beneath the frame
     bool scores = false;      // --scores: print the best scores and exit
+    bool mute = false;        // --mute: start silent (M toggles)
+    int volume = -1;          // --volume 0-100; -1: as kept in the settings
     std::string record;       // --record: button tape written as the player plays
     std::string replay;       // --replay: button tape played instead of the keyboard
     std::string trace;

@@ -10,6 +10,9 @@ namespace {
 
 ScoreKeeper s_keeper;
 ScoreFile s_file;
+const char* s_note = nullptr;
+Uint32 s_note_until = 0;
+constexpr Uint32 NOTE_MS = 2000;
 
 void tell(const std::string& note) {
     if (!note.empty()) std::fprintf(stderr, "burrowrotor: %s\n", note.c_str());
@@ -30,19 +33,28 @@ void scores_open(const DesktopOptions& options) {
     tell(note);
 }
 
-void scores_frame_shown() {
-    if (score_keeper_frame_shown(&s_keeper)) {
+bool scores_frame_shown() {
+    const bool best = score_keeper_frame_shown(&s_keeper);
+    if (best) {
         std::string note;
         score_file_save(&s_file, &s_keeper.table, &note);
         tell(note);
     }
     scores_update_status(false);
+    return best;
 }
 
-void scores_update_status(bool paused) {
+bool scores_update_status(bool paused) {
+    if (s_note != nullptr && SDL_TICKS_PASSED(SDL_GetTicks(), s_note_until)) s_note = nullptr;
+    if (s_note != nullptr) return status_line_set(s_note, true);
     char text[STATUS_LINE_SIZE];
     format_status_line(s_keeper, paused, text, sizeof text);
-    status_line_set(text, paused || s_keeper.new_best_frames > 0);
+    return status_line_set(text, paused || s_keeper.new_best_frames > 0);
+}
+
+void scores_note(const char* text) {
+    s_note = text;
+    s_note_until = SDL_GetTicks() + NOTE_MS;
 }
 
 int scores_print() {

@@ -11,7 +11,9 @@
 #    trace on those screens, and its button tape, pauses and all, replayed by
 #    burrowrotor-headless shows exactly the frames the window showed;
 #  - a damaged file, an unreadable one and a read-only folder: the game still
-#    starts, says what happened in one line, and the old file is never lost.
+#    starts, says what happened in one line, and the old file is never lost;
+#  - sound through SDL's disk driver: a golden tape replayed gives the samples
+#    of burrowrotor-headless --wav; --mute and a long pause give silence.
 #
 #   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR
 # Exit status 0 passed, 1 failed, 77 skipped (Xvfb or xdotool missing).
@@ -23,6 +25,9 @@ done
 rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
 # The best scores of these runs go here, never into the tester's home.
 export XDG_DATA_HOME="$out/data"
+# A sound device that is always there (the sound steps at the end use the disk).
+export SDL_AUDIODRIVER=dummy
+golden=$(cd "$(dirname "$0")/../data" && pwd)/golden-coin-fast.tape
 file="$XDG_DATA_HOME/burrowrotor/best-scores.txt"
 xvfb_pid="" game_pid=""
 trap 'kill $game_pid $xvfb_pid 2>/dev/null; wait 2>/dev/null' EXIT
@@ -182,4 +187,36 @@ if unshare -rm true 2>/dev/null; then
 else
   echo "   read-only folder: skipped (no user namespaces here)"
 fi
+
+# disk ARGS...: the game with SDL's disk audio, read faster than it plays so
+# no frame is ever dropped, only gaps of silence between frames.
+disk() { SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=disk.raw SDL_DISKAUDIODELAY=4 "$game" --scale 1 "$@" 2>disk.err; }
+# The 16-bit samples of a raw file (or a WAV's, with its header skipped) that are not 0.
+sounding() { tail -c +"${2:-1}" "$1" | od -An -v -td2 -w2 | awk '$1 != 0'; }
+step "sound: the golden coin run through SDL's disk audio has the samples of headless --wav"
+disk --replay "$golden" --frames 1121 || fail "the replay with disk audio failed: $(cat disk.err)"
+"$headless" --input "$golden" --frames 1121 --wav golden.wav || fail "burrowrotor-headless --wav failed"
+sounding disk.raw >desktop.txt
+sounding golden.wav 45 >headless.txt
+n=$(wc -l <desktop.txt)
+# The last frames may still be on their way when the game quits.
+[ "$n" -gt $(($(wc -l <headless.txt) - 2400)) ] || fail "the desktop played $n sounding samples of $(wc -l <headless.txt)"
+head -n "$n" headless.txt | cmp -s - desktop.txt || fail "the desktop's samples differ from headless --wav"
+step "--mute: silence"
+disk --replay "$golden" --frames 200 --mute || fail "--mute failed: $(cat disk.err)"
+[ "$(wc -c <disk.raw)" -gt 200000 ] && [ -z "$(sounding disk.raw)" ] || fail "--mute is not silent"
+step "a pause of over 120 frames in a game is silent, and the rotor comes back after it"
+: >game.err
+disk --replay "$golden" --trace trace.jsonl &
+game_pid=$!
+wid=$(timeout 10 xdotool search --sync --name '^Burrowrotor$' | head -1)
+xdotool windowfocus --sync "$wid"
+for _ in $(seq 100); do tail -1 trace.jsonl.part | grep -q '"screen":"game"' && break; sleep 0.1; done
+xdotool key p
+sleep 3
+xdotool key p
+sleep 1
+quit_game
+od -An -v -td2 -w2 disk.raw | awk '$1 == 0 { z++; next } { if (z > 96000) long++; if (long) after++; z = 0 }
+  END { exit !(long && after > 10000) }' || fail "no silence of 120 frames with sound after it"
 echo "PASS"

@@ -1,0 +1,137 @@
+#include "ports/desktop/audio.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "game/last_game.h"
+#include "game/view.h"
+#include "ports/common/outputs.h"
+#include "ports/common/part_file.h"
+#include "ports/common/sound.h"
+#include "ports/desktop/score_file.h"
+
+namespace {
+
+// The samples between the game and SDL's audio thread: the game writes,
+// the callback reads, each moving only its own index.
+constexpr std::uint32_t RING = 4096;  // a power of two, over five frames
+// Never more than two frames wait here, with a device buffer of 512
+// samples: under three frames from the frame shown to the speaker.
+constexpr std::uint32_t MOST_AHEAD = 2 * SOUND_FRAME_SAMPLES;
+constexpr int DEVICE_SAMPLES = 512;
+constexpr int FULL_GAIN = 256;  // gain in 1/256; it moves one step a sample, so fades take 5 ms
+
+std::int16_t s_ring[RING];
+std::atomic<std::uint32_t> s_written{0}, s_read{0};
+std::atomic<int> s_target{FULL_GAIN};  // the gain the callback fades to
+std::atomic<bool> s_paused{false};
+int s_gain = 0;  // the callback's own
+SDL_AudioDeviceID s_device = 0;
+SoundSynth s_synth;
+SoundSettings s_settings;
+
+void set_target() { s_target = s_paused || s_settings.mute ? 0 : s_settings.volume * FULL_GAIN / 100; }
+
+void SDLCALL fill(void*, Uint8* stream, int bytes) {
+    auto* out = reinterpret_cast<std::int16_t*>(stream);
+    const int count = bytes / 2;
+    const int target = s_target;
+    std::uint32_t read = s_read.load(std::memory_order_relaxed);
+    const std::uint32_t written = s_written.load(std::memory_order_acquire);
+    for (int i = 0; i < count; ++i) {
+        // Late frames are heard as silence; nothing waits.
+        const std::int32_t sample = read != written ? s_ring[read++ % RING] : 0;
+        s_gain += s_gain < target ? 1 : s_gain > target ? -1 : 0;
+        out[i] = static_cast<std::int16_t>(sample * s_gain / FULL_GAIN);
+    }
+    // Silent while paused: what waits is dropped, so play resumes with the
+    // frames that follow the pause.
+    if (s_paused && s_gain == 0) read = written;
+    s_read.store(read, std::memory_order_release);
+}
+
+}  // namespace
+
+std::string sound_settings_path() {
+    const std::string scores = score_file_path();
+    return scores.empty() ? "" : scores.substr(0, scores.rfind('/') + 1) + "settings.txt";
+}
+
+SoundSettings sound_settings_read(const std::string& path) {
+    SoundSettings s;
+    std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+    if (f == nullptr) return s;
+    char key[16];
+    int value = 0;
+    while (std::fscanf(f, "%15s %d", key, &value) == 2) {
+        if (std::strcmp(key, "mute") == 0) s.mute = value != 0;
+        if (std::strcmp(key, "volume") == 0 && value >= 0 && value <= 100) s.volume = value;
+    }
+    std::fclose(f);
+    return s;
+}
+
+bool sound_settings_write(const std::string& path, const SoundSettings& s, std::string* error) {
+    PartFile out;
+    if (path.empty()) {
+        *error = "neither XDG_DATA_HOME nor HOME is set";
+        return false;
+    }
+    if (!make_parent_folder(path, error) || !part_file_open(&out, path, "w", error)) return false;
+    if (std::fprintf(out.file, "mute %d\nvolume %d\n", s.mute ? 1 : 0, s.volume) < 0) {
+        *error = part_file_reason(path + ".part", errno);
+        part_file_close(&out, false, error);
+        return false;
+    }
+    return part_file_close(&out, true, error);
+}
+
+void audio_open(const SoundSettings& settings) {
+    s_settings = settings;
+    set_target();
+    sound_start(&s_synth);
+    SDL_AudioSpec want{}, have{};
+    want.freq = SOUND_RATE;
+    want.format = AUDIO_S16SYS;
+    want.channels = 1;
+    want.samples = DEVICE_SAMPLES;
+    want.callback = fill;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) s_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (s_device == 0) {
+        std::fprintf(stderr, "burrowrotor: no sound, playing silently: %s\n", SDL_GetError());
+        return;
+    }
+    SDL_PauseAudioDevice(s_device, 0);
+}
+
+void audio_frame_shown(bool new_best) {
+    if (s_device == 0) return;
+    std::int16_t samples[SOUND_FRAME_SAMPLES];
+    sound_frame(&s_synth, g_title_view, g_game_view, g_score, new_best, samples);
+    const std::uint32_t written = s_written.load(std::memory_order_relaxed);
+    if (s_paused || written - s_read.load(std::memory_order_acquire) > MOST_AHEAD) return;
+    for (int i = 0; i < SOUND_FRAME_SAMPLES; ++i) s_ring[(written + i) % RING] = samples[i];
+    s_written.store(written + SOUND_FRAME_SAMPLES, std::memory_order_release);
+}
+
+void audio_set_paused(bool paused) {
+    s_paused = paused;
+    set_target();
+}
+
+bool audio_toggle_mute() {
+    s_settings.mute = !s_settings.mute;
+    set_target();
+    std::string error;
+    if (!sound_settings_write(sound_settings_path(), s_settings, &error))
+        std::fprintf(stderr, "burrowrotor: sound settings not kept: %s\n", error.c_str());
+    return s_settings.mute;
+}
+
+void audio_close() {
+    if (s_device != 0) SDL_CloseAudioDevice(s_device);
+    s_device = 0;
+}
