@@ -126,6 +126,13 @@ wait "$other" 2>/dev/null
 xdotool windowfocus --sync "$wid"
 still "focus back"
 xdotool key Pause
+step "M mutes: MUTED beneath the frame, kept in settings.txt; M again: SOUND ON"
+xdotool key m
+sleep 0.3
+shot muted
+line muted "MUTED" highlight
+grep -qx "mute 1" "$XDG_DATA_HOME/burrowrotor/settings.txt" || fail "settings.txt does not keep the mute"
+xdotool key m
 
 step "menu: Up to the mode row, Right to MOVING, Down to LET'S GO!"
 hold Up Right Down

@@ -213,6 +213,21 @@ async function desktop(origin, site) {
     await page.screenshot({ path: args.screenshot });
     console.log(`ok: the arrows move the menu, Space starts a game; screenshot saved to ${args.screenshot}`);
 
+    // The keys started the sound: an analyser on the page's output hears the
+    // game for 0.3 s, and after M hears (next to) nothing.
+    const listen = () => page.evaluate(() => new Promise((resolve) => {
+      const s = window.burrowrotorSound, analyser = s.context.createAnalyser(), d = new Float32Array(2048);
+      s.gain.connect(analyser);
+      setTimeout(() => resolve([s.context.state, analyser.getFloatTimeDomainData(d) || Math.max(...d.map(Math.abs))]), 300);
+    }));
+    const [running, loud] = await listen();
+    await page.keyboard.press('m');
+    const [, quiet] = await listen();
+    const muted = (await state(page)).status;
+    await page.keyboard.press('m');
+    ok(running === 'running' && loud > 0.001 && quiet < 1e-4 && muted === 'MUTED',
+       `the sound runs after a key (${running}, peak ${loud}), M silences it (${quiet}) and says ${muted}`);
+
     // Pause: another page in front takes the focus (a real blur), then the
     // page is hidden; P resumes; no frame is shown while paused.
     await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: false });
