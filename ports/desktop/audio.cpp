@@ -1,6 +1,8 @@
 #include "ports/desktop/audio.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -32,6 +34,22 @@ int s_gain = 0;  // the callback's own
 SDL_AudioDeviceID s_device = 0;
 SoundSynth s_synth;
 SoundSettings s_settings;
+
+// Opens the default device. The sound libraries SDL tries on the way (ALSA)
+// print their own complaints when there is no device; the player gets one
+// line from us instead, so stderr is away meanwhile.
+SDL_AudioDeviceID open_device(const SDL_AudioSpec& want) {
+    SDL_AudioSpec have{};
+    const int saved = ::dup(2);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0) ::dup2(null, 2);
+    SDL_AudioDeviceID device = 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (saved >= 0 && null >= 0) ::dup2(saved, 2);
+    if (saved >= 0) ::close(saved);
+    if (null >= 0) ::close(null);
+    return device;
+}
 
 void set_target() { s_target = s_paused || s_settings.mute ? 0 : s_settings.volume * FULL_GAIN / 100; }
 
@@ -93,13 +111,13 @@ void audio_open(const SoundSettings& settings) {
     s_settings = settings;
     set_target();
     sound_start(&s_synth);
-    SDL_AudioSpec want{}, have{};
+    SDL_AudioSpec want{};
     want.freq = SOUND_RATE;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = DEVICE_SAMPLES;
     want.callback = fill;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) s_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    s_device = open_device(want);
     if (s_device == 0) {
         std::fprintf(stderr, "burrowrotor: no sound, playing silently: %s\n", SDL_GetError());
         return;

@@ -4,7 +4,9 @@
 # library but SDL's and the C library's own; and under qemu-user, against the
 # bullseye sysroot's libraries, in a real X window on a private Xvfb, it
 # replays a button tape with a trace equal to burrowrotor-headless's, line for
-# line (a late frame is shown late, never dropped, however slow the emulation).
+# line (a late frame is shown late, never dropped, however slow the emulation),
+# and through SDL's disk audio the sound of burrowrotor-headless --wav (its
+# samples that are not 0: the emulated device may leave gaps of silence).
 #
 #   binary_test.sh QEMU SYSROOT BINARY HEADLESS TAPE FRAMES OUT_DIR
 # Exit status 0 passed, 1 failed, 77 skipped (no binary, qemu or Xvfb).
@@ -35,8 +37,15 @@ trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>display.txt >xvfb.log 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
-DISPLAY=":$(head -1 display.txt)" timeout 300 "$qemu" -L "$root" "$bin" --scale 1 --replay "$tape" \
+DISPLAY=":$(head -1 display.txt)" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=device.raw SDL_DISKAUDIODELAY=4 \
+  timeout 300 "$qemu" -L "$root" "$bin" --scale 1 --replay "$tape" \
   --trace device.jsonl --frames "$frames" >device.out 2>device.err || fail "exit status $? under $qemu: $(cat device.err)"
-"$headless" --input "$tape" --frames "$frames" --trace headless.jsonl || fail "burrowrotor-headless failed"
+"$headless" --input "$tape" --frames "$frames" --trace headless.jsonl --wav headless.wav || fail "burrowrotor-headless failed"
 cmp device.jsonl headless.jsonl || fail "traces differ: $(diff device.jsonl headless.jsonl | head -3)"
+sounding() { tail -c +"$2" "$1" | od -An -v -td2 -w2 | awk '$1 != 0'; }
+sounding device.raw 1 >device.txt
+sounding headless.wav 45 >headless.txt
+# The last frames may still be on their way when the game quits.
+[ "$(wc -l <device.txt)" -gt $(($(wc -l <headless.txt) - 2400)) ] || fail "the device played too little sound"
+head -n "$(wc -l <device.txt)" headless.txt | cmp -s - device.txt || fail "the sound differs from headless --wav"
 echo "PASS: $frames frames equal"
