@@ -128,9 +128,9 @@ void make_sounds(SoundSynth* s) {
     make(s, CHIRP, chirp, 1);
     // A new best: four notes climbing a major chord, the last held.
     Note fanfare[FANFARE_NOTES];
-    const double PITCHES[FANFARE_NOTES] = {1046.5, 1318.5, 1568, 2093};
+    constexpr std::uint32_t PITCHES[FANFARE_NOTES] = {hz(1046.5), hz(1318.5), hz(1568), hz(2093)};
     for (int k = 0; k < FANFARE_NOTES; ++k)
-        fanfare[k] = {hz(PITCHES[k]), 0, 4200, 6, k == FANFARE_NOTES - 1 ? fall(350) : fall(90), k * ms(120), 0};
+        fanfare[k] = {PITCHES[k], 0, 4200, 6, k == FANFARE_NOTES - 1 ? fall(350) : fall(90), k * ms(120), 0};
     make(s, FANFARE, fanfare, FANFARE_NOTES);
 }
 
