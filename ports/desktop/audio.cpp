@@ -20,10 +20,12 @@ namespace {
 // The samples between the game and SDL's audio thread: the game writes,
 // the callback reads, each moving only its own index.
 constexpr std::uint32_t RING = 4096;  // a power of two, over five frames
-// Never more than two frames wait here, with a device buffer of 512
-// samples: under three frames from the frame shown to the speaker.
-constexpr std::uint32_t MOST_AHEAD = 2 * SOUND_FRAME_SAMPLES;
-constexpr int DEVICE_SAMPLES = 512;
+// A frame comes only while at most a frame and a half still waits (else it
+// is dropped: the game caught up after a late frame), so with the device's
+// buffer of 256 samples under three frames lie between a frame shown and
+// its sound.
+constexpr std::uint32_t MOST_WAITING = SOUND_FRAME_SAMPLES * 3 / 2;
+constexpr int DEVICE_SAMPLES = 256;
 constexpr int FULL_GAIN = 256;  // gain in 1/256; it moves one step a sample, so fades take 5 ms
 
 std::int16_t s_ring[RING];
@@ -130,7 +132,7 @@ void audio_frame_shown(bool new_best) {
     std::int16_t samples[SOUND_FRAME_SAMPLES];
     sound_frame(&s_synth, g_title_view, g_game_view, g_score, new_best, samples);
     const std::uint32_t written = s_written.load(std::memory_order_relaxed);
-    if (s_paused || written - s_read.load(std::memory_order_acquire) > MOST_AHEAD) return;
+    if (s_paused || written - s_read.load(std::memory_order_acquire) > MOST_WAITING) return;
     for (int i = 0; i < SOUND_FRAME_SAMPLES; ++i) s_ring[(written + i) % RING] = samples[i];
     s_written.store(written + SOUND_FRAME_SAMPLES, std::memory_order_release);
 }
