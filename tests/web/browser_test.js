@@ -67,6 +67,7 @@ function launch(options) {
 // runs it, and the names of its caches.
 const state = (page) => page.evaluate(async () => ({
   ...window.burrowrotorState(), hashes: window.burrowrotorHashes || [], error: window.burrowrotorError,
+  sound: window.burrowrotorSoundHash,
   worker: navigator.serviceWorker.controller !== null, caches: await caches.keys(),
 }));
 
@@ -149,8 +150,11 @@ async function serve(site) {
 
 async function desktop(origin, site) {
   const trace = path.join(WORK, 'headless.trace');
-  execFileSync(args.runner, ['--frames', String(FRAMES), '--input', args.tape, '--trace', trace]);
+  const wav = path.join(WORK, 'headless.wav');
+  execFileSync(args.runner, ['--frames', String(FRAMES), '--input', args.tape, '--trace', trace, '--wav', wav]);
   const expected = fs.readFileSync(trace, 'utf8').trim().split('\n').map((line) => JSON.parse(line).hash);
+  let sound = 0x811c9dc5;  // FNV-1a over the samples' bytes, as the page sums them
+  for (const byte of fs.readFileSync(wav).subarray(44)) sound = Math.imul(sound ^ byte, 16777619) >>> 0;
   const context = await launch({ viewport: { width: 1000, height: 860 } });
   try {
     const page = await context.newPage();
@@ -161,7 +165,8 @@ async function desktop(origin, site) {
       await page.goto(`${origin}/index.html?tape=crash.tape&fast=1&frames=${FRAMES}`);
       const r = await until(page, `the replay ${when}`, (x) => x.frames >= FRAMES || x.error, 120000);
       const first = expected.findIndex((hash, i) => r.hashes[i] !== hash);
-      ok(r.hashes.length === FRAMES && first < 0, `${when}, the replay shows the headless runner's ${FRAMES} frames` +
+      ok(r.hashes.length === FRAMES && first < 0 && r.sound === sound,
+         `${when}, the replay shows the headless runner's ${FRAMES} frames and makes its sound` +
          (first < 0 ? '' : ` (frame ${first + 1}: ${r.hashes[first] || r.error}, headless ${expected[first]})`));
       ok(r.score > 1 && r.status === status && await stored() === table,
          `${when}, the replayed game (${r.score}) leaves the table as it was and the line says ${r.status}`);
