@@ -121,7 +121,7 @@ void make_sounds(SoundSynth* s) {
     // The crash: a burst of noise over a thump that falls away.
     const Note crash[] = {{0, 0, 16000, 4, fall(230), 0, 1}, {hz(170), drop(130, 500), 9000, 4, fall(260), 0, 0}};
     make(s, CRASH, crash, 2);
-    // The menu: a short tick, and a chirp rising over two octaves for LET'S GO!.
+    // The menu: a short tick, and for LET'S GO! a chirp rising from 500 Hz.
     const Note tick[] = {{hz(1800), 0, 3500, 2, fall(7), 0, 0}};
     make(s, TICK, tick, 1);
     const Note chirp[] = {{hz(500), static_cast<std::int32_t>(hz(1100) / ms(220)), 4500, 8, fall(120), 0, 0}};
