@@ -1,7 +1,7 @@
 // burrow_bench: the drawing routines and a tunnel frame, each drawn by the
 // literal per-pixel reference and by the game's routines side by side, the
 // heaviest title and game frames of the golden runs, and the whole game loop
-// headless. After the runs a table gives reference time / game time per pair.
+// headless, and the sound of a golden run. After the runs a table gives reference time / game time per pair.
 //
 // The heaviest frames are the ones bench/instructions.sh found and wrote to
 // bench/heaviest_frames.txt; each is drawn by the game's own frame code from
@@ -16,9 +16,13 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "bench/frames.h"
 #include "bench/replay.h"
+#include "game/last_game.h"
+#include "game/view.h"
+#include "ports/common/sound.h"
 
 namespace {
 
@@ -154,6 +158,48 @@ void bm_headless(benchmark::State& st) {
     st.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
 
+// ---- the sound of the coin run at FAST (rotor, coins, crash, menu), frame by
+// frame from the views the game showed
+
+struct ShownViews {
+    bool title, game;
+    TitleState title_state;
+    GameState game_state;
+    std::int32_t score;
+};
+
+void bm_sound(benchmark::State& st) {
+    static std::vector<ShownViews> shown;
+    static SoundSynth synth;
+    if (shown.empty()) {
+        ButtonTape tape;
+        std::string error;
+        if (!load_button_tape(BURROW_SOURCE_DIR "/tests/data/golden-coin-fast.tape", &tape, &error)) {
+            st.SkipWithError(error.c_str());
+            return;
+        }
+        replay(&tape, tape.entries.back().frame, [](std::uint64_t, const FrameSurface*) {
+            ShownViews v{g_title_view != nullptr, g_game_view != nullptr, {}, {}, g_score};
+            if (v.title) v.title_state = *g_title_view;
+            if (v.game) v.game_state = *g_game_view;
+            shown.push_back(v);
+            return true;
+        });
+    }
+    sound_start(&synth);
+    std::int16_t samples[SOUND_FRAME_SAMPLES];
+    std::uint64_t frames = 0;
+    for (auto _ : st) {
+        for (const ShownViews& v : shown)
+            sound_frame(&synth, v.title ? &v.title_state : nullptr, v.game ? &v.game_state : nullptr, v.score, false,
+                        samples);
+        benchmark::DoNotOptimize(samples);
+        frames += shown.size();
+    }
+    st.counters["ns_per_frame"] = benchmark::Counter(static_cast<double>(frames),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // Keeps each run's time per iteration; prints reference / game per pair.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -197,6 +243,7 @@ BENCHMARK(bm_far_off)->Name("game/far_off_shapes")->Arg(400)->Arg(65536)->Arg(1 
 BENCHMARK_TEMPLATE(bm_heaviest_frame, 0)->Name("game/heaviest_title_frame");
 BENCHMARK_TEMPLATE(bm_heaviest_frame, 1)->Name("game/heaviest_game_frame");
 BENCHMARK(bm_headless)->Name("headless/all_golden_runs")->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_sound)->Name("sound/golden_coin_fast_run")->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

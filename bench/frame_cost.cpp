@@ -5,6 +5,8 @@
 //                                     "frame screen" per frame on stdout
 //   frame_cost real TAPE N            collects the game's own frame N, and
 //                                     checks it against the golden run
+//   frame_cost sound TAPE FRAMES      one dump per shown frame of the sound
+//                                     synthesised for it, and nothing else
 #include <valgrind/callgrind.h>
 
 #include <cinttypes>
@@ -14,13 +16,15 @@
 #include <string>
 
 #include "bench/replay.h"
+#include "game/last_game.h"
 #include "game/view.h"
 #include "ports/common/frame_hash.h"
+#include "ports/common/sound.h"
 
 namespace {
 
 int usage() {
-    std::fputs("usage: frame_cost scan TAPE FRAMES | real TAPE N\n", stderr);
+    std::fputs("usage: frame_cost scan TAPE FRAMES | real TAPE N | sound TAPE FRAMES\n", stderr);
     return 2;
 }
 
@@ -37,6 +41,28 @@ int scan(const char* path, std::uint64_t frames) {
     replay(&tape, frames, [](std::uint64_t n, const FrameSurface*) {
         CALLGRIND_DUMP_STATS;
         std::printf("%" PRIu64 " %s\n", n, g_title_view != nullptr ? "title" : "game");
+        return true;
+    });
+    return 0;
+}
+
+int sound(const char* path, std::uint64_t frames) {
+    ButtonTape tape;
+    std::string error;
+    if (!load_button_tape(path, &tape, &error)) {
+        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
+        return 2;
+    }
+    static SoundSynth synth;
+    sound_start(&synth);
+    CALLGRIND_START_INSTRUMENTATION;
+    CALLGRIND_ZERO_STATS;
+    replay(&tape, frames, [](std::uint64_t, const FrameSurface*) {
+        std::int16_t samples[SOUND_FRAME_SAMPLES];
+        CALLGRIND_TOGGLE_COLLECT;
+        sound_frame(&synth, g_title_view, g_game_view, g_score, false, samples);
+        CALLGRIND_TOGGLE_COLLECT;
+        CALLGRIND_DUMP_STATS;
         return true;
     });
     return 0;
@@ -81,5 +107,6 @@ int main(int argc, char** argv) {
     const std::uint64_t n = std::strtoull(argv[3], nullptr, 10);
     if (mode == "scan") return scan(argv[2], n);
     if (mode == "real") return real(argv[2], n);
+    if (mode == "sound") return sound(argv[2], n);
     return usage();
 }

@@ -8,6 +8,7 @@
 #    game's own frame loop, from one shown frame to the next.
 # 2. The heaviest title frame and the heaviest game frame are counted again
 #    on their own, after a check that they show the golden run's pixels.
+# 3. The sound synthesised for each frame of the coin run at FAST.
 # callgrind counts instructions, not time, so the figures repeat exactly on
 # a busy machine.
 set -euo pipefail
@@ -84,6 +85,16 @@ row() {  # row LABEL TAPE NAME FRAME
 title_row=$(row "Heaviest title frame" "$title_tape" "$title_name" "$title_frame")
 game_row=$(row "Heaviest game frame" "$game_tape" "$game_name" "$game_frame")
 
+# 3. The sound of every frame of one run, counted alone.
+sound_tape="$root/tests/data/golden-coin-fast.tape"
+sound_frames=$(sed -n 's/^# frames: \([0-9]*\).*/\1/p' "$sound_tape" | head -1)
+mkdir "$work/sound"
+cg "$work/sound/cg" "$tool" sound "$sound_tape" "$sound_frames" >/dev/null
+read -r sound_mean sound_max <<<"$( (cd "$work/sound" && grep -h -m1 '^summary:' cg.*) |
+    awk '{ s += $2; if ($2 > m) m = $2 } END { printf "%d %d", s / NR, m }')"
+game_total=$(echo "$game_row" | awk -F'|' '{ gsub(/[ ,]/, "", $4); print $4 }')
+sound_share=$(awk -v m="$sound_max" -v g="$game_total" 'BEGIN { printf "%.1f", 100 * m / g }')
+
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
 flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELWITHDEBINFO:[A-Z]*=//p' "$build/CMakeCache.txt")
@@ -108,5 +119,14 @@ flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELWITHDEBINFO:[A-Z]*=//p' "$build/CMakeCache
     echo
     echo "The clear is one 153,600-byte memset; glibc runs it as \`rep stosb\` on this"
     echo "machine, which callgrind counts as one instruction per byte."
+    echo
+    echo "## The sound of a frame"
+    echo
+    echo "| Frames | Golden run | Mean | Heaviest |"
+    echo "|---|---|---:|---:|"
+    echo "| $sound_frames, each synthesised alone | golden-coin-fast | $(commas "$sound_mean") | $(commas "$sound_max") |"
+    echo
+    echo "The heaviest frame of sound (several sounds at once, added up) costs"
+    echo "$sound_share % of the heaviest game frame; the sounds themselves are made once at start-up."
 } >"$root/bench/results.md"
 cat "$root/bench/results.md"

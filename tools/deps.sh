@@ -26,6 +26,8 @@ test=(
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf zip
   xvfb xdotool x11-apps x11-utils imagemagick
   clang valgrind file
+  # the sound's levels and the recorded samples (tests/e2e/sound_test.sh)
+  sox
   emscripten chromium
   python3 util-linux
   # make install and make package, checked by the tests (install_test.sh)

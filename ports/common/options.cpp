@@ -3,15 +3,15 @@
 #include <cstring>
 
 bool parse_count_arg(const char* flag, const char* text, std::uint64_t limit, std::uint64_t* value,
-                     std::string* error) {
+                     std::string* error, std::uint64_t least) {
     std::uint64_t v = 0;
     bool ok = *text != '\0';
     for (const char* p = text; ok && *p != '\0'; ++p) {
         ok = *p >= '0' && *p <= '9' && v <= limit;
         v = v * 10 + static_cast<std::uint64_t>(*p - '0');
     }
-    if (!ok || v == 0 || v > limit) {
-        *error = std::string(flag) + " needs a whole number from 1 to " +
+    if (!ok || v < least || v > limit) {
+        *error = std::string(flag) + " needs a whole number from " + std::to_string(least) + " to " +
                  (limit == MAX_COUNT_ARG ? std::string("10^12") : std::to_string(limit)) + ", got '" + text + "'";
         return false;
     }
@@ -46,7 +46,7 @@ bool parse_options(int argc, const char* const* argv, std::initializer_list<Opti
             return false;
         }
         if (row->count != nullptr) {
-            if (!parse_count_arg(arg, value, row->limit, row->count, error)) return false;
+            if (!parse_count_arg(arg, value, row->limit, row->count, error, row->least)) return false;
         } else if (!row->path->empty()) {
             *error = std::string(arg) + " given twice";
             return false;

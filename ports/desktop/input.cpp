@@ -79,6 +79,7 @@ InputRequests input_pump() {
             if ((e.key.keysym.scancode == SDL_SCANCODE_P || e.key.keysym.scancode == SDL_SCANCODE_PAUSE) &&
                 e.key.repeat == 0)
                 r.toggle_pause = !r.toggle_pause;
+            if (e.key.keysym.scancode == SDL_SCANCODE_M && e.key.repeat == 0) r.toggle_mute = !r.toggle_mute;
             break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)

@@ -11,6 +11,7 @@ struct InputRequests {
     bool redraw = false;             // the window was uncovered or resized
     bool toggle_pause = false;       // P, Pause or a controller's start button
     bool focus_lost = false;         // the window lost the keyboard or was minimised
+    bool toggle_mute = false;        // M
 };
 
 // Opens the game controllers already plugged in; more are picked up as they come.

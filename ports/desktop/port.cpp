@@ -13,6 +13,7 @@
 #include "game/loop.h"
 #include "platform/display.h"
 #include "platform/platform.h"
+#include "ports/desktop/audio.h"
 #include "ports/desktop/input.h"
 #include "ports/desktop/score_file.h"
 #include "ports/desktop/session.h"
@@ -25,14 +26,15 @@ namespace {
 const char USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
     "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
-    "                   [--frames N] [--scores] [--help] [--version]\n"
+    "                   [--frames N] [--mute] [--volume V] [--scores] [--help] [--version]\n"
     "\n"
     "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
     "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
-    "start button pauses and resumes (losing the window's focus pauses too). F11 toggles\n"
-    "fullscreen, Esc quits (on a game controller: the d-pad, the south face button, select +\n"
-    "start). The best score of each mode and speed is kept in\n"
-    "$XDG_DATA_HOME/burrowrotor/best-scores.txt (~/.local/share/burrowrotor/).\n"
+    "start button pauses and resumes (losing the window's focus pauses too). M mutes and\n"
+    "unmutes the sound. F11 toggles fullscreen, Esc quits (on a game controller: the d-pad,\n"
+    "the south face button, select + start). The best score of each mode and speed is kept\n"
+    "in $XDG_DATA_HOME/burrowrotor/best-scores.txt (~/.local/share/burrowrotor/), the mute\n"
+    "and the volume beside it in settings.txt.\n"
     "  --scale N       window size as a multiple of 320x240, 1 to 16 (default 3)\n"
     "  --fullscreen    start in fullscreen (the largest whole scale that fits, centred)\n"
     "  --show-fps      show the frame rate in the window's title bar\n"
@@ -44,6 +46,8 @@ const char USAGE[] =
     "  --from F        first frame to write (default 1)\n"
     "  --every K       write every K-th frame from F on (default 1)\n"
     "  --frames N      quit after N frames have been shown\n"
+    "  --mute          start with the sound muted, for this session\n"
+    "  --volume V      sound volume 0 to 100 for this session (default: as kept, else 100)\n"
     "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
@@ -59,6 +63,7 @@ std::uint64_t s_fps_since_frame = 0;
     std::string error;
     const bool closed = session_close(status != 0, &error);
     input_stop();
+    audio_close();
     video_close();
     SDL_Quit();
     // One line: what failed, and where a cut-short recording was kept.
@@ -76,15 +81,17 @@ void handle_events() {
     const InputRequests r = input_pump();
     if (r.quit) finish(0, "");
     if (r.toggle_fullscreen) video_toggle_fullscreen();
+    if (r.toggle_mute) scores_note(audio_toggle_mute() ? "MUTED" : "SOUND ON");
     const bool was_paused = s_paused;
     if (r.toggle_pause) s_paused = !s_paused;
     // Losing the focus only ever pauses: coming back asks for a press.
     if (r.focus_lost) s_paused = true;
     if (s_paused != was_paused) {
         video_set_paused(s_paused);
-        scores_update_status(s_paused);
+        audio_set_paused(s_paused);
     }
-    if (s_paused != was_paused || r.redraw) video_redraw();
+    // While paused no frame comes to word the line: it is worded here.
+    if (scores_update_status(s_paused) || s_paused != was_paused || r.redraw) video_redraw();
 }
 
 void update_fps_title(std::int64_t now_ns) {
@@ -124,8 +131,9 @@ void platform_wait_refresh() {
 // Presents the buffer in the window at once.
 void platform_show(std::uint32_t display_address) {
     const int index = display_address == DISPLAY_ADDR_FB0 ? 0 : 1;
-    scores_frame_shown();
+    const bool new_best = scores_frame_shown();
     video_show(&s_buffers[index]);
+    audio_frame_shown(new_best);
     ++s_shown;
     std::string error;
     if (!session_frame_shown(s_shown, index, &s_buffers[index], &error)) finish(1, error);
@@ -164,6 +172,10 @@ namespace {
         finish(1, "cannot open a window: " + error);
     }
     input_start();
+    SoundSettings sound = sound_settings_read(sound_settings_path());
+    if (options.mute) sound.mute = true;
+    if (options.volume <= MAX_VOLUME) sound.volume = static_cast<int>(options.volume);
+    audio_open(sound);
     g_frame[0] = &s_buffers[0];
     g_frame[1] = &s_buffers[1];
     s_fps_since_ns = monotonic_ns();
@@ -180,7 +192,8 @@ int main(int argc, char** argv) {
                        {final_option("--help", &o.help), final_option("-h", &o.help),
                         final_option("--version", &o.version), switch_option("--fullscreen", &o.fullscreen),
                         switch_option("--show-fps", &o.show_fps), switch_option("--no-status", &o.hide_status),
-                        switch_option("--scores", &o.scores), count_option("--scale", &o.scale, MAX_SCALE),
+                        switch_option("--scores", &o.scores), switch_option("--mute", &o.mute),
+                        level_option("--volume", &o.volume, MAX_VOLUME), count_option("--scale", &o.scale, MAX_SCALE),
                         path_option("--record", &o.record), path_option("--replay", &o.replay),
                         path_option("--trace", &o.trace), path_option("--png", &o.dump.png_dir),
                         count_option("--from", &o.dump.from), count_option("--every", &o.dump.every),

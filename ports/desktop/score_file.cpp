@@ -1,5 +1,6 @@
 #include "ports/desktop/score_file.h"
 
+#include <SDL.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -90,6 +91,9 @@ void unlock_table(int fd) {
 
 ScoreKeeper s_keeper;
 ScoreFile s_file;
+const char* s_note = nullptr;  // a word for the status line ("MUTED"), for NOTE_MS
+Uint32 s_note_until = 0;
+constexpr Uint32 NOTE_MS = 2000;
 
 void tell(const std::string& note) {
     if (!note.empty()) say("burrowrotor", note);
@@ -188,19 +192,31 @@ void scores_open(const DesktopOptions& options) {
     tell(note);
 }
 
-void scores_frame_shown() {
-    if (score_keeper_frame_shown(&s_keeper)) {
+bool scores_frame_shown() {
+    bool best = score_keeper_frame_shown(&s_keeper);
+    if (best) {
         std::string note;
-        if (!score_file_save(&s_file, &s_keeper.table, g_last_mode, g_last_speed, &note)) s_keeper.new_best_frames = 0;
+        if (!score_file_save(&s_file, &s_keeper.table, g_last_mode, g_last_speed, &note)) {
+            s_keeper.new_best_frames = 0;
+            best = false;
+        }
         tell(note);
     }
     scores_update_status(false);
+    return best;
 }
 
-void scores_update_status(bool paused) {
+bool scores_update_status(bool paused) {
+    if (s_note != nullptr && SDL_TICKS_PASSED(SDL_GetTicks(), s_note_until)) s_note = nullptr;
+    if (s_note != nullptr) return status_line_set(s_note, true);
     char text[STATUS_LINE_SIZE];
     format_status_line(s_keeper, paused, text, sizeof text);
-    status_line_set(text, paused || s_keeper.new_best_frames > 0);
+    return status_line_set(text, paused || s_keeper.new_best_frames > 0);
+}
+
+void scores_note(const char* text) {
+    s_note = text;
+    s_note_until = SDL_GetTicks() + NOTE_MS;
 }
 
 int scores_print() {

@@ -48,11 +48,15 @@ bool score_file_save(ScoreFile* file, BestScores* table, int mode, int speed, st
 void scores_open(const DesktopOptions& options);
 
 // Call as each frame is shown: a game that ended is entered, and a new best
-// is kept in the file at once.
-void scores_frame_shown();
+// is kept in the file at once. Returns true when that made a new best.
+bool scores_frame_shown();
 
-// Words the status line for this moment (the pause wins over the rest).
-void scores_update_status(bool paused);
+// Words the status line for this moment (a note wins over the pause, the
+// pause over the rest); returns whether it changed.
+bool scores_update_status(bool paused);
+
+// Shows `text` ("MUTED") in the status line for two seconds.
+void scores_note(const char* text);
 
 // --scores: prints the table to stdout; returns the exit status (1 when the
 // file cannot be read as a table, with the reason on stderr).

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "game/last_game.h"
+#include "game/view.h"
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/message.h"
@@ -11,6 +13,7 @@
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
 #include "ports/common/poll_tape.h"
+#include "ports/common/sound.h"
 #include "ports/common/tape.h"
 #include "ports/common/trace.h"
 #include "ports/headless/headless.h"
@@ -22,6 +25,7 @@ struct RunnerOptions {
     std::string input_tape;  // --input: button tape, per frame
     std::string poll_tape;   // --poll-tape: binary words, per poll
     std::string trace;
+    std::string wav;  // --wav: the run's sound; without it nothing is synthesised
     FrameDump dump;
     bool help = false;
 };
@@ -32,7 +36,7 @@ constexpr std::uint64_t TAPE_TAIL_FRAMES = 600;
 
 const char USAGE[] =
     "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
-    "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
+    "                            [--wav FILE] [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
     "\n"
     "Runs the game without a display until N frames have been shown.\n"
     "  --frames N        number of frames to show (1 or more); with --input the default\n"
@@ -40,6 +44,7 @@ const char USAGE[] =
     "  --input TAPE      button tape: lines '<frame> <buttons>', buttons '-', UP,LEFT,DOWN,RIGHT,ACTION or 0x...\n"
     "  --poll-tape FILE  binary tape: one 4-byte little-endian button word per poll\n"
     "  --trace FILE      one JSON line per shown frame: hash and the screen's state\n"
+    "  --wav FILE        the run's sound as a 48 kHz 16-bit mono WAV file, 800 samples a frame\n"
     "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
     "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
     "  --from F          first frame to write (default 1)\n"
@@ -49,7 +54,7 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
     if (!parse_options(argc, argv,
                        {final_option("--help", &o->help), final_option("-h", &o->help),
                         count_option("--frames", &o->frames), path_option("--input", &o->input_tape),
-                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace),
+                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace), path_option("--wav", &o->wav),
                         path_option("--png", &o->dump.png_dir), path_option("--raw", &o->dump.raw_dir),
                         count_option("--from", &o->dump.from), count_option("--every", &o->dump.every)},
                        error))
@@ -71,6 +76,8 @@ struct Run {
     ButtonTape tape;
     PollTape polls;
     PartFile trace;
+    PartFile wav;
+    SoundSynth synth;
     std::string error;  // set when writing an output failed
 };
 
@@ -90,6 +97,32 @@ void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface*
         throw HeadlessStop{};
     }
     if (!frame_dump_write(run->options.dump, frame, shown, &run->error)) throw HeadlessStop{};
+    if (run->wav.file != nullptr) {
+        std::int16_t samples[SOUND_FRAME_SAMPLES];
+        sound_frame(&run->synth, g_title_view, g_game_view, g_score, false, samples);
+        unsigned char bytes[2 * SOUND_FRAME_SAMPLES];
+        for (int i = 0; i < SOUND_FRAME_SAMPLES; ++i) {
+            bytes[2 * i] = static_cast<unsigned char>(samples[i] & 0xff);
+            bytes[2 * i + 1] = static_cast<unsigned char>((samples[i] >> 8) & 0xff);
+        }
+        if (std::fwrite(bytes, sizeof bytes, 1, run->wav.file) != 1) {
+            run->error = part_file_reason(run->options.wav + ".part", errno);
+            throw HeadlessStop{};
+        }
+    }
+}
+
+// The WAV file holds exactly the frames the run will show: its header can be
+// written first.
+bool wav_open(Run* run, std::string* error) {
+    if (!part_file_open(&run->wav, run->options.wav, "wb", error)) return false;
+    sound_start(&run->synth);
+    unsigned char header[44];
+    sound_wav_header(static_cast<std::uint32_t>(run->options.frames * SOUND_FRAME_SAMPLES), header);
+    if (std::fwrite(header, sizeof header, 1, run->wav.file) == 1) return true;
+    *error = part_file_reason(run->options.wav + ".part", errno);
+    part_file_close(&run->wav, false, error);
+    return false;
 }
 
 int fail(const std::string& message) {
@@ -108,7 +141,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     RunnerOptions& o = run.options;
-    if (!outputs_spare_inputs({{"--trace", o.trace, true}, {"--input", o.input_tape, false},
+    if (!outputs_spare_inputs({{"--trace", o.trace, true}, {"--wav", o.wav, true}, {"--input", o.input_tape, false},
                                {"--poll-tape", o.poll_tape, false}},
                               &error))
         return fail(error);
@@ -117,6 +150,10 @@ int main(int argc, char** argv) {
     if (o.frames == 0) o.frames = (run.tape.entries.empty() ? 0 : run.tape.entries.back().frame) + TAPE_TAIL_FRAMES;
     if (!frame_dump_check(o.dump, &error)) return fail(error);
     if (!o.trace.empty() && !trace_open(&run.trace, o.trace, &error)) return fail(error);
+    if (!o.wav.empty() && !wav_open(&run, &error)) {
+        if (run.trace.file != nullptr) part_file_close(&run.trace, false, &error);
+        return fail(error);
+    }
 
     HeadlessButtons buttons = !o.input_tape.empty() ? buttons_from_tape
                               : !o.poll_tape.empty()  ? buttons_from_polls
@@ -125,6 +162,7 @@ int main(int argc, char** argv) {
 
     // The trace reaches its final name only when the whole run went well.
     if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);
+    if (run.wav.file != nullptr) part_file_close(&run.wav, run.error.empty(), &run.error);
     if (!run.error.empty()) return fail(run.error);
     return 0;
 }

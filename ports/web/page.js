@@ -5,6 +5,9 @@
 // the status line beneath the canvas, and what the page tells scripts about
 // the frames it showed.
 //
+// Sound: the game's own samples, played once the page was touched; M or the
+// mute button mutes (kept in local storage), the pause silences.
+//
 // Pause: P or the Pause key pause and resume; hiding the page or leaving its
 // window pauses; a click or touch on the screen or the pad also resumes, and
 // that press is never seen by the game. While paused the game waits for its
@@ -136,8 +139,8 @@ if (typeof document !== 'undefined') (function () {
   // ----- the status line and the pause -----
   function showStatusLine() {
     if (!window.burrowrotorReady) return;
-    var text = UTF8ToString(Module._web_status_line(paused ? 1 : 0));
-    var highlight = paused || Module._web_new_best() !== 0 ? 'highlight' : '';
+    var text = soundNote() || UTF8ToString(Module._web_status_line(paused ? 1 : 0));
+    var highlight = paused || soundNote() || Module._web_new_best() !== 0 ? 'highlight' : '';
     if (scoresLine.textContent !== text) scoresLine.textContent = text;
     if (scoresLine.className !== highlight) scoresLine.className = highlight;
   }
@@ -147,6 +150,7 @@ if (typeof document !== 'undefined') (function () {
   function setPaused(on) {
     if (on === paused) return;
     paused = on;
+    setSoundLevel();
     if (!on) {
       pacer = Module.burrowNewPacer(BURROW_REFRESH_MS);
       var waiting = resumeWaiters;
@@ -297,6 +301,94 @@ if (typeof document !== 'undefined') (function () {
       Module.burrowScoresKeep = function () {};
     }
   };
+
+  // ----- the sound -----
+  // After each shown frame the program hands over its 800 samples (48 kHz);
+  // each frame's buffer is scheduled right after the one before, a little
+  // ahead of the audio clock, so they play without gaps. Browsers let a page
+  // sound only after the player touched it: the first key, click or touch
+  // starts the audio context.
+  var MUTE_KEY = 'burrowrotor.mute';
+  var SOUND_RATE = 48000;
+  var SOUND_LEAD = 0.03;  // seconds ahead a frame is scheduled after a gap
+  var NOTE_MS = 2000;     // MUTED or SOUND ON stays this long in the line
+  var sound = { context: null, gain: null, next: 0, muted: false, note: '', noteUntil: 0 };
+  window.burrowrotorSound = sound;
+  try { sound.muted = storage().getItem(MUTE_KEY) === '1'; } catch (e) {}
+  var muteButton = document.getElementById('mute');
+
+  function startSound() {
+    if (sound.context !== null) {
+      if (sound.context.state === 'suspended') sound.context.resume();
+      return;
+    }
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context) return;
+    sound.context = new Context({ sampleRate: SOUND_RATE });
+    sound.gain = sound.context.createGain();
+    sound.gain.gain.value = sound.muted || paused ? 0 : 1;
+    sound.gain.connect(sound.context.destination);
+  }
+  // Fades to the level for the moment within a few milliseconds: no click.
+  function setSoundLevel() {
+    if (sound.gain !== null)
+      sound.gain.gain.setTargetAtTime(sound.muted || paused ? 0 : 1, sound.context.currentTime, 0.005);
+  }
+  function soundNote() { return Date.now() < sound.noteUntil ? sound.note : ''; }
+  function showMuted() {
+    if (muteButton) muteButton.textContent = sound.muted ? 'sound off' : 'sound on';
+  }
+  function toggleMute() {
+    startSound();
+    sound.muted = !sound.muted;
+    try { storage().setItem(MUTE_KEY, sound.muted ? '1' : '0'); } catch (e) {}
+    setSoundLevel();
+    showMuted();
+    sound.note = sound.muted ? 'MUTED' : 'SOUND ON';
+    sound.noteUntil = Date.now() + NOTE_MS;
+    showStatusLine();
+    setTimeout(showStatusLine, NOTE_MS + 50);  // also while paused, when no frame comes
+  }
+
+  // With frame hashes kept (a tape, ?hashes=1), the samples are summed up
+  // too, as FNV-1a over their bytes, for tests to hold them to the runner's.
+  window.burrowrotorSoundHash = 0x811c9dc5;
+  function sumSound(samples, count) {
+    var h = window.burrowrotorSoundHash;
+    for (var i = samples; i < samples + 2 * count; ++i) h = Math.imul(h ^ HEAPU8[i], 16777619) >>> 0;
+    window.burrowrotorSoundHash = h;
+  }
+
+  Module.burrowSound = function (samples, count) {
+    if (window.burrowrotorHashes) sumSound(samples, count);
+    var c = sound.context;
+    if (c === null || c.state !== 'running' || paused) return;
+    var buffer = c.createBuffer(1, count, SOUND_RATE);
+    var data = buffer.getChannelData(0);
+    for (var i = 0, at = samples >> 1; i < count; ++i) data[i] = HEAP16[at + i] / 32768;
+    // Too late, or too far ahead (the page's clock and the audio clock
+    // drift apart): start again a little ahead of now.
+    var now = c.currentTime;
+    if (sound.next < now || sound.next > now + 0.1) sound.next = now + SOUND_LEAD;
+    var source = c.createBufferSource();
+    source.buffer = buffer;
+    source.connect(sound.gain);
+    source.start(sound.next);
+    sound.next += count / SOUND_RATE;
+  };
+
+  window.addEventListener('keydown', function (e) {
+    startSound();
+    if (e.code === 'KeyM' && !e.repeat && !e.altKey && !e.ctrlKey && !e.metaKey) toggleMute();
+  }, true);
+  window.addEventListener('pointerdown', startSound, true);
+  if (muteButton) {
+    muteButton.addEventListener('click', function () {
+      toggleMute();
+      canvas.focus();  // Space must stay the game's, not press the button again
+    });
+    showMuted();
+  }
 
   // ----- the tape -----
   Module.burrowTapeLength = function () { return tapeBytes === null ? -1 : tapeBytes.length; };

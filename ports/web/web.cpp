@@ -17,6 +17,7 @@
 #include "ports/common/frame_hash.h"
 #include "ports/common/pixels.h"
 #include "ports/common/score_keeper.h"
+#include "ports/common/sound.h"
 #include "ports/common/tape.h"
 #include "platform/display.h"
 #include "platform/platform.h"
@@ -52,9 +53,15 @@ EM_JS(void, page_scores_keep, (const char* text), { Module.burrowScoresKeep(UTF8
 // Moves a stored text that is not a table aside and tells the player why.
 EM_JS(void, page_scores_damaged, (const char* why), { Module.burrowScoresDamaged(UTF8ToString(why)); });
 
+// Hands the sound of the frame just shown to the page, which plays it once
+// the player has touched the page.
+EM_JS(void, page_sound, (const std::int16_t* samples, int count), { Module.burrowSound(samples, count); });
+
 namespace {
 
 FrameSurface s_buffers[2];
+SoundSynth s_synth;
+std::int16_t s_samples[SOUND_FRAME_SAMPLES];
 std::uint32_t s_rgba[SCREEN_WIDTH * SCREEN_HEIGHT];  // what the canvas receives, R G B A in memory
 ButtonTape s_tape;
 bool s_replaying = false;
@@ -98,10 +105,13 @@ void platform_wait_refresh() { page_wait_refresh(); }
 void platform_show(std::uint32_t display_address) {
     const FrameSurface* shown = &s_buffers[display_address == DISPLAY_ADDR_FB0 ? 0 : 1];
     ++s_shown;
-    if (score_keeper_frame_shown(&s_keeper)) {
+    const bool new_best = score_keeper_frame_shown(&s_keeper);
+    if (new_best) {
         merge_stored_scores();
         page_scores_keep(format_best_scores(s_keeper.table).c_str());
     }
+    sound_frame(&s_synth, g_title_view, g_game_view, g_score, new_best, s_samples);
+    page_sound(s_samples, SOUND_FRAME_SAMPLES);
     convert_to_rgba(shown);
     const std::uint64_t hash = frame_hash(shown);
     page_present(reinterpret_cast<const std::uint8_t*>(s_rgba), static_cast<std::uint32_t>(hash >> 32),
@@ -150,6 +160,7 @@ int main() {
     // A replayed tape's games are not the player's: the table is shown, never changed.
     s_keeper.counting = !s_replaying;
     merge_stored_scores();
+    sound_start(&s_synth);
     g_frame[0] = &s_buffers[0];
     g_frame[1] = &s_buffers[1];
     reset_button_state();

@@ -12,19 +12,25 @@
 #    burrowrotor-headless shows exactly the frames the window showed;
 #  - a damaged file (set aside), an unreadable one or one of a later version
 #    (left alone) and a read-only folder: the game still starts, says what
-#    happened in one line, and the old file is never lost.
+#    happened in one line, and the old file is never lost;
+#  - sound through SDL's disk driver: a golden tape replayed gives the samples
+#    of burrowrotor-headless --wav; --mute and a long pause give silence.
 #
 #   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR
 # Exit status 0 passed, 1 failed, 77 skipped (Xvfb or xdotool missing, or no
 # read-only mount can be made).
 set -u
 game=$1 headless=$2 shot_tool=$3 out=$4
+here=$(cd "$(dirname "$0")" && pwd)
 for tool in Xvfb xdotool xwd xlogo xprop convert; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (make deps)"; exit 77; }
 done
 rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
 # The best scores of these runs go here, never into the tester's home.
 export XDG_DATA_HOME="$out/data"
+# A sound device that is always there (the sound steps at the end use the disk).
+export SDL_AUDIODRIVER=dummy
+golden=$here/../data/golden-coin-fast.tape
 file="$XDG_DATA_HOME/burrowrotor/best-scores.txt"
 xvfb_pid="" game_pid=""
 trap 'kill $game_pid $xvfb_pid 2>/dev/null; wait 2>/dev/null' EXIT
@@ -133,6 +139,13 @@ wait "$other" 2>/dev/null
 xdotool windowfocus --sync "$wid"
 still "focus back"
 xdotool key Pause
+step "M mutes: MUTED beneath the frame, kept in settings.txt; M again: SOUND ON"
+xdotool key m
+sleep 0.3
+shot muted
+line muted "MUTED" highlight
+grep -qx "mute 1" "$XDG_DATA_HOME/burrowrotor/settings.txt" || fail "settings.txt does not keep the mute"
+xdotool key m
 
 step "menu: Up to the mode row, Right to MOVING, Down to LET'S GO!"
 hold Up Right Down
@@ -197,4 +210,28 @@ if unshare -rm sh ro.sh sh -c "! touch '$folder/probe'" 2>/dev/null; then
 else
   echo "SKIPPED: the read-only folder step (no read-only mount here); every other step passed" && exit 77
 fi
+
+# disk ARGS...: the game with SDL's disk audio, read faster than it plays.
+disk() { SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=disk.raw SDL_DISKAUDIODELAY=4 "$game" --scale 1 "$@" 2>disk.err; }
+step "sound: the golden coin run through SDL's disk audio has the samples of headless --wav"
+disk --replay "$golden" --frames 1121 || fail "the replay with disk audio failed: $(cat disk.err)"
+"$headless" --input "$golden" --frames 1121 --wav golden.wav || fail "burrowrotor-headless --wav failed"
+python3 "$here/same_sound.py" disk.raw golden.wav || fail "the desktop's sound is not the runner's"
+step "--mute: silence"
+disk --replay "$golden" --frames 200 --mute || fail "--mute failed: $(cat disk.err)"
+[ "$(wc -c <disk.raw)" -gt 200000 ] && cmp -s disk.raw <(head -c "$(wc -c <disk.raw)" /dev/zero) || fail "--mute is not silent"
+step "a pause of over 120 frames in a game is silent, and the rotor comes back after it"
+: >game.err
+disk --replay "$golden" --trace trace.jsonl &
+game_pid=$!
+wid=$(timeout 10 xdotool search --sync --name '^Burrowrotor$' | head -1)
+xdotool windowfocus --sync "$wid"
+for _ in $(seq 100); do tail -1 trace.jsonl.part | grep -q '"screen":"game"' && break; sleep 0.1; done
+xdotool key p
+sleep 3
+xdotool key p
+sleep 1
+quit_game
+od -An -v -td2 -w2 disk.raw | awk '$1 == 0 { z++; next } { if (z > 96000) long++; if (long) after++; z = 0 }
+  END { exit !(long && after > 10000) }' || fail "no silence of 120 frames with sound after it"
 echo "PASS"

@@ -70,6 +70,7 @@ function launch(options) {
 // runs it, and the names of its caches.
 const state = (page) => page.evaluate(async () => ({
   ...window.burrowrotorState(), hashes: window.burrowrotorHashes || [], error: window.burrowrotorError,
+  sound: window.burrowrotorSoundHash,
   worker: navigator.serviceWorker.controller !== null, caches: await caches.keys(),
 }));
 
@@ -152,8 +153,11 @@ async function serve(site) {
 
 async function desktop(origin, site) {
   const trace = path.join(WORK, 'headless.trace');
-  execFileSync(args.runner, ['--frames', String(FRAMES), '--input', args.tape, '--trace', trace]);
+  const wav = path.join(WORK, 'headless.wav');
+  execFileSync(args.runner, ['--frames', String(FRAMES), '--input', args.tape, '--trace', trace, '--wav', wav]);
   const expected = fs.readFileSync(trace, 'utf8').trim().split('\n').map((line) => JSON.parse(line).hash);
+  let sound = 0x811c9dc5;  // FNV-1a over the samples' bytes, as the page sums them
+  for (const byte of fs.readFileSync(wav).subarray(44)) sound = Math.imul(sound ^ byte, 16777619) >>> 0;
   const context = await launch({ viewport: { width: 1000, height: 860 } });
   try {
     const page = await context.newPage();
@@ -164,7 +168,8 @@ async function desktop(origin, site) {
       await page.goto(`${origin}/index.html?tape=crash.tape&fast=1&frames=${FRAMES}`);
       const r = await until(page, `the replay ${when}`, (x) => x.frames >= FRAMES || x.error, 120000);
       const first = expected.findIndex((hash, i) => r.hashes[i] !== hash);
-      ok(r.hashes.length === FRAMES && first < 0, `${when}, the replay shows the headless runner's ${FRAMES} frames` +
+      ok(r.hashes.length === FRAMES && first < 0 && r.sound === sound,
+         `${when}, the replay shows the headless runner's ${FRAMES} frames and makes its sound` +
          (first < 0 ? '' : ` (frame ${first + 1}: ${r.hashes[first] || r.error}, headless ${expected[first]})`));
       ok(r.score > 1 && r.status === status && await stored() === table,
          `${when}, the replayed game (${r.score}) leaves the table as it was and the line says ${r.status}`);
@@ -228,6 +233,21 @@ async function desktop(origin, site) {
     await hold(page, 'Space', 'Space to start a game', (x) => x.screen === 'game');
     await page.screenshot({ path: args.screenshot });
     console.log(`ok: the arrows move the menu, Space starts a game; screenshot saved to ${args.screenshot}`);
+
+    // The keys started the sound: an analyser on the page's output hears the
+    // game for 0.3 s, and after M hears (next to) nothing.
+    const listen = () => page.evaluate(() => new Promise((resolve) => {
+      const s = window.burrowrotorSound, analyser = s.context.createAnalyser(), d = new Float32Array(2048);
+      s.gain.connect(analyser);
+      setTimeout(() => resolve([s.context.state, analyser.getFloatTimeDomainData(d) || Math.max(...d.map(Math.abs))]), 300);
+    }));
+    const [running, loud] = await listen();
+    await page.keyboard.press('m');
+    const [, quiet] = await listen();
+    const muted = (await state(page)).status;
+    await page.keyboard.press('m');
+    ok(running === 'running' && loud > 0.001 && quiet < 1e-4 && muted === 'MUTED',
+       `the sound runs after a key (${running}, peak ${loud}), M silences it (${quiet}) and says ${muted}`);
 
     // Pause: another page in front takes the focus (a real blur), then the
     // page is hidden; P resumes; no frame is shown while paused.
