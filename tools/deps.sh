@@ -8,10 +8,12 @@
 # To add a package, add it to the set that needs it, one word per package.
 set -eu
 
-# The desktop game and the headless runner: compiler, build tools, SDL2, libpng.
+# The desktop game and the headless runner: compiler, build tools, SDL2, libpng,
+# and libcurl and nlohmann-json for sending scores to a hall of fame.
 play=(
   g++ make cmake ninja-build pkg-config
   libsdl2-dev libpng-dev
+  libcurl4-openssl-dev nlohmann-json3-dev
 )
 
 # Everything else: tests, benchmarks, asset tools, the handheld and browser

@@ -9,9 +9,11 @@
 #include "game/loop.h"
 #include "platform/display.h"
 #include "platform/platform.h"
+#include "ports/common/submit.h"
 #include "ports/desktop/input.h"
 #include "ports/desktop/pause.h"
 #include "ports/desktop/refresh_clock.h"
+#include "ports/desktop/score_file.h"
 #include "ports/desktop/scores.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
@@ -28,6 +30,7 @@ std::uint64_t s_fps_since_frame = 0;
 [[noreturn]] void finish(int status, const std::string& message) {
     std::string error;
     const bool closed = session_close(status != 0, &error);
+    submit_stop();
     input_stop();
     video_close();
     SDL_Quit();
@@ -111,6 +114,12 @@ void run_desktop(const DesktopOptions& options) {
         std::exit(2);
     }
     scores_open(options);
+    const std::string best_scores = score_file_path();
+    if (!options.submit.empty() &&
+        !submit_start(options.submit, options.name, best_scores.substr(0, best_scores.rfind('/')), &error)) {
+        std::fprintf(stderr, "burrowrotor: %s\n", error.c_str());
+        std::exit(2);
+    }
     if (options.status_line) video_add_status_line();
     if (SDL_Init(0) != 0 || !video_open(options.scale, options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();

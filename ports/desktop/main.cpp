@@ -5,6 +5,7 @@
 
 #include "ports/desktop/backend.h"
 #include "ports/desktop/options.h"
+#include "ports/common/submit.h"
 #include "ports/desktop/scores.h"
 
 int main(int argc, char** argv) {
@@ -23,5 +24,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.scores) return scores_print();
+    if (!options.submit_tape.empty()) return submit_kept_tape(options.submit_tape, options.submit, options.name);
     run_desktop(options);
 }

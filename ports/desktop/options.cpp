@@ -7,7 +7,8 @@
 const char DESKTOP_USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
     "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
-    "                   [--frames N] [--scores] [--help] [--version]\n"
+    "                   [--frames N] [--submit URL [--name NAME]] [--scores] [--help] [--version]\n"
+    "       burrowrotor --submit-tape FILE --submit URL [--name NAME]\n"
     "\n"
     "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
     "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
@@ -26,6 +27,12 @@ const char DESKTOP_USAGE[] =
     "  --from F        first frame to write (default 1)\n"
     "  --every K       write every K-th frame from F on (default 1)\n"
     "  --frames N      quit after N frames have been shown\n"
+    "  --submit URL    send each new best with this session's button tape to the hall of fame\n"
+    "                  at URL (http or https), which replays it; prints its verdict and rank\n"
+    "  --name NAME     the name on the hall's boards: 3 to 16 letters, digits, spaces, - _ .\n"
+    "                  (remembered; at first the login name)\n"
+    "  --submit-tape FILE  send a tape the hall could not take (kept in the data folder's\n"
+    "                  unsent/) again, and exit\n"
     "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
@@ -62,8 +69,8 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             o->scores = true;
             continue;
         }
-        static const char* const WITH_VALUE[] = {"--scale", "--record", "--replay", "--trace",
-                                                 "--png",   "--from",   "--every",  "--frames"};
+        static const char* const WITH_VALUE[] = {"--scale", "--record", "--replay", "--trace",  "--png",        "--from",
+                                                 "--every", "--frames", "--submit", "--name",   "--submit-tape"};
         bool known = false;
         for (const char* f : WITH_VALUE) known = known || is(arg, f);
         if (!known) {
@@ -85,6 +92,13 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->dump.every, error)) return false;
         } else if (is(arg, "--frames")) {
             if (!parse_count_arg(arg, value, MAX_COUNT_ARG, &o->frames, error)) return false;
+        } else if (is(arg, "--submit") || is(arg, "--name")) {
+            std::string* slot = is(arg, "--submit") ? &o->submit : &o->name;
+            if (!slot->empty() || *value == '\0') {
+                *error = std::string(arg) + (slot->empty() ? " needs a value, got an empty one" : " given twice");
+                return false;
+            }
+            *slot = value;  // checked when the sender starts
         } else {
             if (*value == '\0') {
                 *error = std::string(arg) + " needs a path, got an empty value";
@@ -93,13 +107,18 @@ bool parse_desktop_args(int argc, const char* const* argv, DesktopOptions* o, st
             std::string* slot = is(arg, "--record")   ? &o->record
                                 : is(arg, "--replay") ? &o->replay
                                 : is(arg, "--trace")  ? &o->trace
-                                                      : &o->dump.png_dir;
+                                : is(arg, "--png")    ? &o->dump.png_dir
+                                                      : &o->submit_tape;
             if (!slot->empty()) {
                 *error = std::string(arg) + " given twice";
                 return false;
             }
             *slot = value;
         }
+    }
+    if (o->submit.empty() && (!o->submit_tape.empty() || !o->name.empty())) {
+        *error = std::string(o->name.empty() ? "--submit-tape" : "--name") + " goes with --submit URL";
+        return false;
     }
     return true;
 }

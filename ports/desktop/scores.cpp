@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "game/last_game.h"
 #include "ports/common/score_keeper.h"
+#include "ports/common/submit.h"
 #include "ports/desktop/score_file.h"
 #include "ports/desktop/status_line.h"
 
@@ -35,6 +37,7 @@ void scores_frame_shown() {
         std::string note;
         score_file_save(&s_file, &s_keeper.table, &note);
         tell(note);
+        submit_new_best(g_last_mode, g_last_speed, s_keeper.new_best);
     }
     scores_update_status(false);
 }
