@@ -1,10 +1,13 @@
 // burrowrotor-headless: the unmodified game loop on the in-memory display,
 // driven by a button tape, for tests, bug reports and demos.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "game/last_game.h"
 #include "game/loop.h"
+#include "game/view.h"
 #include "ports/common/frame_files.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/message.h"
@@ -18,8 +21,17 @@
 
 namespace {
 
+// --games: what is known of the game running at the last shown frame.
+struct GameWatch {
+    bool in_game = false;
+    std::uint64_t number = 0;       // games started so far, the running one included
+    std::uint64_t start = 0;        // the frame the running game's first frame was shown in
+    std::uint64_t fingerprint = 0;  // FNV-1a 64 over its frame hashes so far
+};
+
 struct Run {
     RunnerOptions options;
+    GameWatch games;
     ButtonTape tape;
     PollTape polls;
     PartFile trace;
@@ -35,9 +47,37 @@ bool buttons_from_polls(void* context, std::uint64_t, std::uint64_t, std::uint32
     return poll_tape_read(&static_cast<Run*>(context)->polls, word);
 }
 
+// A game runs from its first shown frame to its crash frame, which is shown
+// with the game still published; the title screen follows. Two tapes that fly
+// the same game show the same frames whatever they did on the title screen,
+// so the fingerprint is over those frames' hashes, each low byte first.
+void watch_games(GameWatch* w, std::uint64_t frame, std::uint64_t hash) {
+    if (g_game_view == nullptr) return;
+    if (!w->in_game) {
+        w->in_game = true;
+        w->number += 1;
+        w->start = frame;
+        w->fingerprint = 0xcbf29ce484222325ull;
+    }
+    for (int i = 0; i < 8; ++i) {
+        w->fingerprint ^= (hash >> (8 * i)) & 0xFFu;
+        w->fingerprint *= 0x100000001b3ull;
+    }
+    if (g_game_view->crashed != 1) return;
+    w->in_game = false;
+    std::printf("{\"game\":%llu,\"mode\":%d,\"speed\":%d,\"score\":%d,\"start\":%llu,\"crash\":%llu,"
+                "\"fingerprint\":\"%016llx\"}\n",
+                static_cast<unsigned long long>(w->number), static_cast<int>(g_last_mode),
+                static_cast<int>(g_last_speed), static_cast<int>(g_score), static_cast<unsigned long long>(w->start),
+                static_cast<unsigned long long>(frame), static_cast<unsigned long long>(w->fingerprint));
+}
+
 void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface* shown) {
     Run* run = static_cast<Run*>(context);
-    if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, frame_hash(shown))) {
+    const bool need_hash = run->trace.file != nullptr || (run->options.games && g_game_view != nullptr);
+    const std::uint64_t hash = need_hash ? frame_hash(shown) : 0;
+    if (run->options.games) watch_games(&run->games, frame, hash);
+    if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, hash)) {
         run->error = part_file_reason(run->options.trace, errno);
         throw HeadlessStop{};
     }
@@ -83,5 +123,6 @@ int main(int argc, char** argv) {
     // The trace reaches its final name only when the whole run went well.
     if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);
     if (!run.error.empty()) return fail(run.error);
+    if (o.games && std::fflush(stdout) != 0) return fail(std::string("standard output: ") + std::strerror(errno));
     return 0;
 }

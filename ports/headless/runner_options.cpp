@@ -6,7 +6,7 @@
 
 const char RUNNER_USAGE[] =
     "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
-    "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
+    "                            [--png DIR] [--raw DIR] [--from F] [--every K] [--games] [--help]\n"
     "\n"
     "Runs the game without a display until N frames have been shown.\n"
     "  --frames N        number of frames to show (1 or more); with --input the default\n"
@@ -17,7 +17,9 @@ const char RUNNER_USAGE[] =
     "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
     "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
     "  --from F          first frame to write (default 1)\n"
-    "  --every K         write every K-th frame from F on (default 1)\n";
+    "  --every K         write every K-th frame from F on (default 1)\n"
+    "  --games           print a JSON line for each game that ends: its number, mode, speed,\n"
+    "                    score, first and crash frame, and the fingerprint of its frames\n";
 
 namespace {
 
@@ -39,6 +41,10 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             o->help = true;
             return true;
+        }
+        if (std::strcmp(arg, "--games") == 0) {
+            o->games = true;
+            continue;
         }
         static const char* const WITH_VALUE[] = {"--frames", "--input", "--poll-tape", "--trace",
                                                  "--png",    "--raw",   "--from",      "--every"};

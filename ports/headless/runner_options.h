@@ -11,6 +11,7 @@ struct RunnerOptions {
     std::string poll_tape;   // --poll-tape: binary words, per poll
     std::string trace;
     FrameDump dump;
+    bool games = false;  // --games: one JSON line on stdout per game that ended
     bool help = false;
 };
 
