@@ -4,9 +4,7 @@
 
 namespace {
 
-// The first line of every tape we write: its format and the rules it was
-// played by.
-constexpr char HEADER[] = "# burrowrotor tape 2 rules 1\n";
+std::string header() { return std::string(TAPE_HEADER) + '\n'; }
 
 std::string line(std::uint64_t frame, std::uint32_t word) {
     return std::to_string(frame) + ' ' + format_button_word(word) + '\n';
@@ -15,7 +13,7 @@ std::string line(std::uint64_t frame, std::uint32_t word) {
 }  // namespace
 
 void session_tape_record(SessionTape* tape, std::uint64_t frame, std::uint32_t word) {
-    if (tape->text.empty()) tape->text = HEADER;
+    if (tape->text.empty()) tape->text = header();
     // Before the first line no button is held; a word held on stays one line.
     if (word == tape->last_word || tape->full) return;
     const std::string next = line(frame, word);
@@ -29,7 +27,7 @@ void session_tape_record(SessionTape* tape, std::uint64_t frame, std::uint32_t w
 }
 
 std::string session_tape_until(const SessionTape& tape, std::uint64_t frame) {
-    std::string text = tape.text.empty() ? HEADER : tape.text;
+    std::string text = tape.text.empty() ? header() : tape.text;
     if (frame > tape.last_frame) text += line(frame, tape.last_word);
     return text;
 }

@@ -381,15 +381,19 @@ void submit_stop() {
 
 int submit_kept_tape(const std::string& path, const std::string& url, const std::string& name) {
     Job job;
-    std::string error, base;
+    std::string error, base, renamed;
     ButtonTape parsed;
-    if (!check_url(url, &base, &error) || !read_file(path, MAX_SESSION_TAPE_BYTES, &job.tape, &error) ||
-        !parse_button_tape(job.tape, &parsed, &error) || !read_claim(job.tape, &job.claim, &error) ||
-        (!name.empty() && !check_name(name, &job.claim.name, &error)) || !start_curl(&error)) {
-        if (error.rfind(path, 0) != 0 && error.rfind("--", 0) != 0) error = path + ": " + error;
+    bool ok = check_url(url, &base, &error) && (name.empty() || check_name(name, &renamed, &error));
+    if (ok && !(read_file(path, MAX_SESSION_TAPE_BYTES, &job.tape, &error) &&
+                parse_button_tape(job.tape, &parsed, &error) && read_claim(job.tape, &job.claim, &error))) {
+        if (error.rfind(path, 0) != 0) error = path + ": " + error;
+        ok = false;
+    }
+    if (!ok || !start_curl(&error)) {
         tell(stderr, error);
         return 1;
     }
+    if (!renamed.empty()) job.claim.name = renamed;
     std::string line;
     const Outcome o = send_claim(base, job, &line);
     curl_global_cleanup();
