@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <string>
 
+#include "game/last_game.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
 #include "ports/common/best_scores.h"
 #include "ports/common/frame_hash.h"
 #include "ports/common/score_keeper.h"
+#include "ports/common/session_tape.h"
 #include "ports/common/tape.h"
 #include "platform/display.h"
 #include "platform/platform.h"
@@ -60,6 +62,10 @@ bool s_replaying = false;
 std::uint64_t s_shown = 0;
 ScoreKeeper s_keeper;
 char s_status[STATUS_LINE_SIZE];
+// Every poll since the page loaded, for the hall of fame, and the new bests made.
+SessionTape s_session;
+std::string s_session_text;
+int s_new_bests = 0;
 
 void load_best_scores() {
     const int length = page_scores_length();
@@ -90,7 +96,10 @@ void platform_wait_refresh() { page_wait_refresh(); }
 void platform_show(std::uint32_t display_address) {
     const FrameSurface* shown = &s_buffers[display_address == DISPLAY_ADDR_FB0 ? 0 : 1];
     ++s_shown;
-    if (score_keeper_frame_shown(&s_keeper)) page_scores_keep(format_best_scores(s_keeper.table).c_str());
+    if (score_keeper_frame_shown(&s_keeper)) {
+        page_scores_keep(format_best_scores(s_keeper.table).c_str());
+        ++s_new_bests;
+    }
     convert_to_rgba(shown);
     const std::uint64_t hash = frame_hash(shown);
     page_present(reinterpret_cast<const std::uint8_t*>(s_rgba), static_cast<std::uint32_t>(hash >> 32),
@@ -101,6 +110,7 @@ void platform_show(std::uint32_t display_address) {
 // the player holds.
 void platform_read_buttons(std::uint32_t* word) {
     *word = s_replaying ? tape_word_at(&s_tape, s_shown + 1) : page_buttons();
+    if (!s_replaying) session_tape_record(&s_session, s_shown + 1, *word);
 }
 
 // What the page may read of the running screen.
@@ -120,6 +130,17 @@ EMSCRIPTEN_KEEPALIVE const char* web_status_line(int paused) {
 }
 // Whether "NEW BEST" is showing (the page highlights it).
 EMSCRIPTEN_KEEPALIVE int web_new_best() { return s_keeper.new_best_frames > 0 ? 1 : 0; }
+// The new bests made since the page loaded (0), and the mode (1), speed (2)
+// and score (3) of the last of them.
+EMSCRIPTEN_KEEPALIVE int web_new_best_game(int what) {
+    const int values[] = {s_new_bests, g_last_mode, g_last_speed, s_keeper.new_best};
+    return what >= 0 && what < 4 ? values[what] : -1;
+}
+// The session's button tape up to the frame shown last; empty once it grew too long.
+EMSCRIPTEN_KEEPALIVE const char* web_session_tape() {
+    s_session_text = s_session.full ? "" : session_tape_until(s_session, s_shown);
+    return s_session_text.c_str();
+}
 }
 
 int main() {

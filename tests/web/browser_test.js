@@ -11,16 +11,21 @@
 //    alone, online and again offline from the service worker's cache; a new
 //    build's worker replaces the old cache; the frame is scaled by 3; real keys
 //    move the menu and start a game, of which it saves a screenshot; leaving
-//    or hiding the page pauses the game until P.
+//    or hiding the page pauses the game until P;
+//  - with --server, the game's new best goes to a burrowrotor-server behind
+//    the page's own origin: with the server gone the page says so, plays on
+//    and offers the button again; sent again (the name remembered), the
+//    server's replay of the page's tape accepts it at rank 1.
 // Without Chromium or playwright-core it exits 77, which CTest reports as skipped.
-// node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png
+// node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png [--server S]
 //   (the phone's screenshots go beside it, as out-phone-landscape.png ...)
 'use strict';
 const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const { execFileSync } = require('child_process');
+const net = require('net');
+const { execFileSync, spawn } = require('child_process');
 const { parseArgs } = require('util');
 
 const FRAMES = 600;
@@ -28,7 +33,8 @@ const KEY = 'burrowrotor.best-scores';
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const { values: args } = parseArgs({ options: { runner: { type: 'string' }, dist: { type: 'string' },
-                                                tape: { type: 'string' }, screenshot: { type: 'string' } } });
+                                                tape: { type: 'string' }, screenshot: { type: 'string' },
+                                                server: { type: 'string' } } });
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Profiles, traces and files the test serves go here, and go at exit.
@@ -136,6 +142,11 @@ async function phone(origin) {
 async function serve(site) {
   const server = http.createServer((request, response) => {
     if (site.down) return request.socket.destroy();
+    if (site.api && request.url.startsWith('/api/')) {  // the hall of fame behind the page's origin
+      const hall = http.request({ port: site.api, path: request.url, method: request.method, headers: request.headers },
+                                (answer) => answer.pipe(response.writeHead(answer.statusCode, answer.headers)));
+      return request.pipe(hall.on('error', () => request.socket.destroy()));
+    }
     const name = path.posix.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = site.extra[name] || path.join(args.dist, name === '/' ? 'index.html' : name);
     fs.readFile(file, (error, data) => {
@@ -185,6 +196,24 @@ async function desktop(origin, site) {
     const kept = (await stored()) || '';
     ok(s.status === 'NEW BEST ' + s.score && kept.startsWith('burrowrotor best scores 1\n') &&
        kept.includes('\nNORMAL SLOW ' + s.score + '\n'), `${s.status}, kept in local storage in the table format`);
+    if (site.api) {
+      const send = async (name, says) => {
+        await page.click('text=Submit to the hall of fame');
+        if (name) await page.fill('#hall input', name);
+        ok(await page.inputValue('#hall input') === 'Web Tester', 'the hall of fame asks for the name, remembered');
+        await page.press('#hall input', 'Enter');
+        await page.waitForFunction((re) => new RegExp(re).test(document.getElementById('hall').lastChild.textContent),
+                                   says.source, { timeout: 40000 });
+        return page.evaluate(() => document.getElementById('hall').lastChild.textContent);
+      };
+      site.down = true;
+      const before = (await state(page)).frames;
+      ok(/^Not sent: /.test(await send('Web Tester', /^Not sent/)) && (await until(page, 'play to go on',
+         (x) => x.frames > before + 30)), 'with the server gone the page says the game was not sent and plays on');
+      site.down = false;
+      const verdict = await send('', new RegExp(`^(Accepted|Rejected)`));
+      ok(verdict === `Accepted: ${s.score} is number 1 of its board`, `sent again: ${verdict}`);
+    } else console.log('SKIPPED: the hall of fame (no --server)');
 
     // Loaded again, the page shows that best; then again with the server
     // gone, from the worker's cache, which keeps the tape too.
@@ -237,9 +266,27 @@ async function desktop(origin, site) {
   }
 }
 
+// burrowrotor-server on a free loopback port with a database in WORK; it
+// goes with the process. Returns its port once it answers.
+async function hallServer() {
+  const port = await new Promise((resolve) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+  const server = spawn(args.server, ['--listen', `127.0.0.1:${port}`, '--db', path.join(WORK, 'hall.db')],
+                       { stdio: 'inherit' });
+  process.on('exit', () => server.kill());
+  for (let i = 0; i < 100; ++i, await sleep(100)) {
+    if (await fetch(`http://127.0.0.1:${port}/api/boards/0/0`).then(() => true, () => false)) return port;
+  }
+  throw new Error(`FAILED: ${args.server} did not answer on 127.0.0.1:${port} within 10 s`);
+}
+
 // The server goes with the process.
 (async () => {
-  const site = { down: false, extra: { '/crash.tape': args.tape } };
+  const site = { down: false, extra: { '/crash.tape': args.tape }, api: args.server && await hallServer() };
   const origin = await serve(site);
   await phone(origin);
   await desktop(origin, site);
