@@ -11,12 +11,15 @@
 #    trace on those screens, and its button tape, pauses and all, replayed by
 #    burrowrotor-headless shows exactly the frames the window showed;
 #  - a damaged file, an unreadable one and a read-only folder: the game still
-#    starts, says what happened in one line, and the old file is never lost.
+#    starts, says what happened in one line, and the old file is never lost;
+#  - with a BURROWROTOR_SERVER on a loopback port, --submit sends the new best
+#    and prints its verdict and rank; with a server that never answers, the
+#    game plays on, quits at once and keeps the tape, which --submit-tape sends.
 #
-#   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR
+#   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR [BURROWROTOR_SERVER]
 # Exit status 0 passed, 1 failed, 77 skipped (Xvfb or xdotool missing).
 set -u
-game=$1 headless=$2 shot_tool=$3 out=$4
+game=$1 headless=$2 shot_tool=$3 out=$4 server=${5:-}
 for tool in Xvfb xdotool xwd xlogo convert; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (make deps)"; exit 77; }
 done
@@ -24,8 +27,8 @@ rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
 # The best scores of these runs go here, never into the tester's home.
 export XDG_DATA_HOME="$out/data"
 file="$XDG_DATA_HOME/burrowrotor/best-scores.txt"
-xvfb_pid="" game_pid=""
-trap 'kill $game_pid $xvfb_pid 2>/dev/null; wait 2>/dev/null' EXIT
+xvfb_pid="" game_pid="" hall_pid="" sink_pid=""
+trap 'kill $game_pid $xvfb_pid $hall_pid $sink_pid 2>/dev/null; wait 2>/dev/null' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 step() { echo "-- $*"; }
 
@@ -97,7 +100,17 @@ still() {
   [ "$a" = "$(shown)" ] || fail "$1: frames were shown while paused"
 }
 
-start_game --record tape.txt --trace trace.jsonl
+# free_port: a loopback port nothing listens on now.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+submit=()
+if [ -n "$server" ]; then
+  port=$(free_port) && hall="http://127.0.0.1:$port" || fail "no free port"
+  "$server" --listen "127.0.0.1:$port" --db "$out/hall.db" >hall.log 2>&1 &
+  hall_pid=$!
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  submit=(--submit "$hall" --name "Desk Tester")
+fi
+start_game --record tape.txt --trace trace.jsonl "${submit[@]}"
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "960x768" ] || fail "window is $geometry, expected 960x768 (320x240 and the status line at x3)"
 sleep 1
@@ -135,6 +148,11 @@ shot crashed
 score=$(tail -1 trace.jsonl.part | sed -n 's/.*"last_score":\([0-9]*\).*/\1/p')
 [ -n "$score" ] && [ "$score" -gt 0 ] || fail "no game was played to its end"
 line crashed "NEW BEST $score" highlight
+if [ -n "$server" ]; then
+  for _ in $(seq 300); do grep -q "was" game.out && break; sleep 0.1; done
+  grep -qx "burrowrotor: hall of fame: MOVING SLOW $score by Desk Tester was accepted: rank 1 on the MOVING SLOW board" game.out ||
+    fail "the hall of fame did not accept MOVING SLOW $score at rank 1: $(cat game.out game.err hall.log)"
+fi
 quit_game
 grep -qx "MOVING SLOW $score" "$file" || fail "the file does not hold MOVING SLOW $score: $(cat "$file")"
 
@@ -181,5 +199,34 @@ if unshare -rm true 2>/dev/null; then
   grep -qx "COIN FAST 7" "$file" || fail "the table in the read-only folder changed"
 else
   echo "   read-only folder: skipped (no user namespaces here)"
+fi
+
+if [ -n "$server" ]; then
+  step "the hall of fame never answers: NORMAL SLOW's new best, the game plays on, quits at once, keeps the tape"
+  port=$(free_port) || fail "no free port"
+  python3 -c "import socket, time; s = socket.socket(); s.bind(('127.0.0.1', $port)); s.listen(); time.sleep(60)" &
+  sink_pid=$!
+  sleep 0.5
+  start_game --trace trace.jsonl --submit "http://127.0.0.1:$port"
+  sleep 0.5
+  xdotool keydown space
+  for _ in $(seq 50); do tail -1 trace.jsonl.part | grep -q '"screen":"game"' && break; sleep 0.05; done
+  xdotool keyup space
+  for _ in $(seq 100); do tail -1 trace.jsonl.part | grep -q '"screen":"title"' && break; sleep 0.1; done
+  score=$(tail -1 trace.jsonl.part | sed -n 's/.*"last_score":\([0-9]*\).*/\1/p')
+  a=$(shown)
+  sleep 1
+  [ $(($(shown) - a)) -gt 30 ] || fail "the game stalled while sending to a server that never answers"
+  xdotool key Escape
+  for _ in $(seq 30); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game_pid" 2>/dev/null && fail "still running 3 s after Esc while sending"
+  wait "$game_pid"
+  game_pid=""
+  kept=$(sed -n 's/.*the tape is kept: burrowrotor --submit-tape \([^ ]*\) .*/\1/p' game.err)
+  grep -q "^# hall of fame claim: mode 0 speed 0 score $score name Desk Tester$" "$kept" ||
+    fail "no kept tape with the claim of NORMAL SLOW $score: $(cat game.err)"
+  "$game" --submit-tape "$kept" --submit "$hall" >game.out 2>&1
+  grep -qx "burrowrotor: hall of fame: NORMAL SLOW $score by Desk Tester was accepted: rank 1 on the NORMAL SLOW board" game.out ||
+    fail "--submit-tape: $(cat game.out hall.log)"
 fi
 echo "PASS"
