@@ -75,11 +75,11 @@ bool check_name(const std::string& raw, std::string* name, std::string* why) {
     *name = a == std::string::npos ? "" : raw.substr(a, b - a + 1);
     for (const char c : *name)
         if (!std::isalnum(static_cast<unsigned char>(c)) && std::strchr(" -_.", c) == nullptr) {
-            *why = "the name '" + raw + "' may hold only letters, digits, spaces, '-', '_' and '.'";
+            *why = "the name '" + one_line(raw) + "' may hold only letters, digits, spaces, '-', '_' and '.'";
             return false;
         }
     if (name->size() >= 3 && name->size() <= 16) return true;
-    *why = "the name '" + raw + "' needs 3 to 16 characters";
+    *why = "the name '" + one_line(raw) + "' needs 3 to 16 characters";
     return false;
 }
 
@@ -309,7 +309,7 @@ bool check_url(const std::string& url, std::string* base, std::string* error) {
     while (!base->empty() && base->back() == '/') base->pop_back();
     const bool http = base->rfind("http://", 0) == 0 && base->size() > 7;
     if (http || (base->rfind("https://", 0) == 0 && base->size() > 8)) return true;
-    *error = "--submit needs an http:// or https:// address, got '" + url + "'";
+    *error = "--submit needs an http:// or https:// address, got '" + one_line(url) + "'";
     return false;
 }
 
