@@ -92,7 +92,7 @@ Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games) {
                                          " with score " + std::to_string(g.score),
                                g.fingerprint};
             if (named_there++ < GAMES_NAMED) there += (there.empty() ? "" : ", ") + std::to_string(g.score);
-        } else if (named_elsewhere++ < GAMES_NAMED) {
+        } else if (elsewhere.find(kind(g.mode, g.speed)) == std::string::npos && named_elsewhere++ < GAMES_NAMED) {
             elsewhere += (elsewhere.empty() ? "" : ", ") + kind(g.mode, g.speed);
         }
     }
