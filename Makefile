@@ -148,6 +148,19 @@ serve: web
 	@echo "Burrowrotor in the browser: http://localhost:$(WEB_PORT)/ (Ctrl-C stops the server)"
 	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIST)
 
+# The hall of fame on this machine: http://127.0.0.1:8080/ shows the boards
+# and serves the browser game under /play/; the database is in the data
+# folder, beside the desktop's best scores (docs/hall-of-fame.md).
+SCORES_DB ?= $${XDG_DATA_HOME:-$$HOME/.local/share}/burrowrotor/hall-of-fame.sqlite
+SCORES_LISTEN ?= 127.0.0.1:8080
+
+.PHONY: serve-scores
+serve-scores: configure web
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	@mkdir -p "$$(dirname "$(SCORES_DB)")"
+	@echo "The hall of fame: http://$(SCORES_LISTEN)/ (Ctrl-C stops the server)"
+	$(BUILD)/burrowrotor-server --listen $(SCORES_LISTEN) --db "$(SCORES_DB)" --play $(WEB_DIST)
+
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs
 # it under qemu-arm.

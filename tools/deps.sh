@@ -30,6 +30,8 @@ test=(
   clang valgrind file
   emscripten chromium
   python3 util-linux
+  # the hall of fame's server (ports/server)
+  libboost1.81-dev nlohmann-json3-dev libsqlite3-dev libseccomp-dev
   # make install and make package, checked by the tests (install_test.sh)
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot
 )

@@ -70,6 +70,7 @@ void watch_games(GameWatch* w, std::uint64_t frame, std::uint64_t hash) {
                 static_cast<unsigned long long>(w->number), static_cast<int>(g_last_mode),
                 static_cast<int>(g_last_speed), static_cast<int>(g_score), static_cast<unsigned long long>(w->start),
                 static_cast<unsigned long long>(frame), static_cast<unsigned long long>(w->fingerprint));
+    std::fflush(stdout);  // a reader may stop the run at the game it was waiting for
 }
 
 void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface* shown) {
