@@ -100,14 +100,13 @@ still() {
   [ "$a" = "$(shown)" ] || fail "$1: frames were shown while paused"
 }
 
-# free_port: a loopback port nothing listens on now.
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 submit=()
 if [ -n "$server" ]; then
-  port=$(free_port) && hall="http://127.0.0.1:$port" || fail "no free port"
-  "$server" --listen "127.0.0.1:$port" --db "$out/hall.db" >hall.log 2>&1 &
+  "$server" --listen 127.0.0.1:0 --db "$out/hall.db" >hall.log 2>&1 &
   hall_pid=$!
-  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 100); do grep -q "listening on" hall.log && break; sleep 0.1; done
+  hall=$(sed -n 's|.*listening on \(http://127\.0\.0\.1:[0-9]*\).*|\1|p' hall.log)
+  [ -n "$hall" ] || fail "burrowrotor-server did not start: $(cat hall.log)"
   submit=(--submit "$hall" --name "Desk Tester")
 fi
 start_game --record tape.txt --trace trace.jsonl "${submit[@]}"
@@ -203,11 +202,11 @@ fi
 
 if [ -n "$server" ]; then
   step "the hall of fame never answers: NORMAL SLOW's new best, the game plays on, quits at once, keeps the tape"
-  port=$(free_port) || fail "no free port"
-  python3 -c "import socket, time; s = socket.socket(); s.bind(('127.0.0.1', $port)); s.listen(); time.sleep(60)" &
+  python3 -c "import socket, time; s = socket.socket(); s.bind(('127.0.0.1', 0)); s.listen()
+print(s.getsockname()[1], flush=True); time.sleep(60)" >sink.txt &
   sink_pid=$!
-  sleep 0.5
-  start_game --trace trace.jsonl --submit "http://127.0.0.1:$port"
+  for _ in $(seq 50); do [ -s sink.txt ] && break; sleep 0.1; done
+  start_game --trace trace.jsonl --submit "http://127.0.0.1:$(cat sink.txt)"
   sleep 0.5
   xdotool keydown space
   for _ in $(seq 50); do tail -1 trace.jsonl.part | grep -q '"screen":"game"' && break; sleep 0.05; done

@@ -24,7 +24,6 @@ const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const net = require('net');
 const { execFileSync, spawn } = require('child_process');
 const { parseArgs } = require('util');
 
@@ -266,22 +265,21 @@ async function desktop(origin, site) {
   }
 }
 
-// burrowrotor-server on a free loopback port with a database in WORK; it
-// goes with the process. Returns its port once it answers.
-async function hallServer() {
-  const port = await new Promise((resolve) => {
-    const probe = net.createServer().listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-  const server = spawn(args.server, ['--listen', `127.0.0.1:${port}`, '--db', path.join(WORK, 'hall.db')],
-                       { stdio: 'inherit' });
+// burrowrotor-server on a loopback port it picks, with a database in WORK;
+// it goes with the process. Returns its port once it listens.
+function hallServer() {
+  const server = spawn(args.server, ['--listen', '127.0.0.1:0', '--db', path.join(WORK, 'hall.db')],
+                       { stdio: ['ignore', 'pipe', 'inherit'] });
   process.on('exit', () => server.kill());
-  for (let i = 0; i < 100; ++i, await sleep(100)) {
-    if (await fetch(`http://127.0.0.1:${port}/api/boards/0/0`).then(() => true, () => false)) return port;
-  }
-  throw new Error(`FAILED: ${args.server} did not answer on 127.0.0.1:${port} within 10 s`);
+  let said = '';
+  return new Promise((resolve, reject) => {
+    server.stdout.on('data', (chunk) => {
+      process.stdout.write(chunk);
+      const port = /listening on http:\/\/127\.0\.0\.1:(\d+)/.exec(said += chunk);
+      if (port) resolve(Number(port[1]));
+    });
+    server.on('exit', () => reject(new Error(`FAILED: ${args.server} did not start: ${said}`)));
+  });
 }
 
 // The server goes with the process.
