@@ -225,7 +225,10 @@ Outcome send_claim(const std::string& url, const Job& job, std::string* line) {
     const std::string id = text_of(reply, "id");
     std::string state;
     for (int i = 0; i < VERDICT_POLLS && state != "accepted" && state != "rejected" && !s_stopping; ++i) {
-        if (i > 0) std::this_thread::sleep_for(POLL_PAUSE);
+        if (i > 0) {
+            std::unique_lock<std::mutex> lock(s_mutex);
+            s_wake.wait_for(lock, POLL_PAUSE, [] { return s_stopping.load(); });
+        }
         if (request(url + "/api/runs/" + id, nullptr, &status, &reply, &why) && status == 200)
             state = text_of(reply, "state");
     }
@@ -284,7 +287,8 @@ void sender() {
         const Claim& c = job.claim;
         char when[32];
         const std::time_t now = std::time(nullptr);
-        std::strftime(when, sizeof when, "%Y%m%dT%H%M%SZ", std::gmtime(&now));
+        std::tm utc{};
+        std::strftime(when, sizeof when, "%Y%m%dT%H%M%SZ", ::gmtime_r(&now, &utc));
         const std::string kept = s_folder + "/unsent/" + file_word(best_mode_name(c.mode)) + "-" +
                                  file_word(best_speed_name(c.speed)) + "-" + std::to_string(c.score) + "-" + when + ".tape";
         std::string why;
