@@ -207,6 +207,13 @@ bench-instructions: deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target frame_cost
 	bench/instructions.sh $(BENCH_BUILD)
 
+# The hall of fame: verifications a second of a two-minute game and the
+# latency of a submission, on one core (docs/hall-of-fame.md).
+.PHONY: bench-hall
+bench-hall: configure
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server burrowrotor-headless
+	python3 bench/hall.py $(BUILD)
+
 # The desktop game's 60 Hz pacing on the wall clock: 600 frames in 10 s +- 3 %.
 # Run it on an idle machine; it opens windows on $DISPLAY or a private Xvfb.
 .PHONY: bench-pacing

@@ -126,6 +126,10 @@ int main(int argc, char** argv) {
     if (!o.play.empty() && access((o.play + "/index.html").c_str(), R_OK) != 0)
         return fail(o.play + "/index.html: " + std::strerror(errno) + " (build it with make web)");
     if (!sandbox_prepare(&error)) return fail(error);
+    // A machine where the sandbox cannot run is found now, not blamed on the first tapes.
+    const ReplayOutcome check = sandbox_replay(runner, "", 1, 10, [](const std::string&) { return false; },
+                                               [] { return false; });
+    if (!check.finished) return fail("the replay sandbox does not work here: " + check.failure);
     std::unique_ptr<Store> store = open_store(o.db, &error);
     if (store == nullptr) return fail(error);
 

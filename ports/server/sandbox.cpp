@@ -106,8 +106,8 @@ std::string describe_end(int status, int seconds, const std::string& err) {
     if (WIFEXITED(status)) {
         const std::size_t eol = err.find('\n');
         const std::string said = one_line(err.substr(0, eol == std::string::npos ? err.size() : eol));
-        if (WEXITSTATUS(status) == 126) return "the replay could not be set up in its sandbox";
-        if (WEXITSTATUS(status) == 127) return "the replay program could not be started";
+        if (WEXITSTATUS(status) == 126) return "cannot start the replay in its sandbox on this machine";
+        if (WEXITSTATUS(status) == 127) return "cannot start the replay program";
         return "the replay failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")" +
                (said.empty() ? "" : ": " + said);
     }

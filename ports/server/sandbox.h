@@ -15,7 +15,8 @@ bool sandbox_prepare(std::string* error);
 struct ReplayOutcome {
     bool finished = false;  // exited with status 0 on its own
     bool stopped = false;   // the caller asked to stop it early
-    std::string failure;    // otherwise: why it ended, one line
+    std::string failure;    // otherwise: why it ended, one line; "cannot start ..." when the
+                            // fault is this machine's, not the tape's
 };
 
 // Runs `runner` for `frames` frames on `tape`, at most `seconds` of wall clock
