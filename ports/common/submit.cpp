@@ -140,8 +140,10 @@ bool replace_whole(const std::string& path, const std::string& text, std::string
 // "madness" for "MADNESS!": a mode or speed in a file name.
 std::string file_word(const char* name) {
     std::string word;
-    for (; *name != '\0'; ++name)
-        if (std::isalpha(static_cast<unsigned char>(*name))) word += static_cast<char>(std::tolower(static_cast<unsigned char>(*name)));
+    for (; *name != '\0'; ++name) {
+        const auto c = static_cast<unsigned char>(*name);
+        if (std::isalpha(c)) word += static_cast<char>(std::tolower(c));
+    }
     return word;
 }
 
@@ -199,7 +201,9 @@ bool request(const std::string& url, const std::string* post, long* status, Json
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     if (code != CURLE_OK) {
-        *why = code == CURLE_ABORTED_BY_CALLBACK ? "the game quit first" : error[0] != '\0' ? error : curl_easy_strerror(code);
+        *why = code == CURLE_ABORTED_BY_CALLBACK ? "the game quit first"
+               : error[0] != '\0'                 ? error
+                                                  : curl_easy_strerror(code);
         return false;
     }
     *reply = Json::parse(body, nullptr, false);
@@ -218,7 +222,8 @@ Outcome send_claim(const std::string& url, const Job& job, std::string* line) {
     Json reply;
     std::string why;
     if (!request(url + "/api/runs", &body, &status, &reply, &why) || status != 202 || text_of(reply, "id").empty()) {
-        if (why.empty()) why = std::to_string(status) + " " + (text_of(reply, "error").empty() ? reply.dump() : text_of(reply, "error"));
+        const std::string said = text_of(reply, "error");
+        if (why.empty()) why = std::to_string(status) + " " + (said.empty() ? reply.dump() : said);
         *line = "cannot send " + describe(c) + " to " + url + ": " + why;
         return Outcome::NOT_TAKEN;
     }
