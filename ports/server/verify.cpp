@@ -48,7 +48,7 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         return g.mode == job.mode && g.speed == job.speed && g.score == job.score;  // enough: stop there
     };
     const ReplayOutcome outcome =
-        sandbox_replay(setup.runner, job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
+        sandbox_replay(job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
     if (setup.stop->load() && !outcome.finished) {
         *why = "the server stopped during the replay";
         return false;

@@ -34,7 +34,6 @@ struct WorkSignal {
 
 struct WorkerSetup {
     Store* store = nullptr;
-    std::string runner;  // burrowrotor-headless
     int replay_seconds = 0;
     WorkSignal* signal = nullptr;
     const std::atomic<bool>* stop = nullptr;
