@@ -125,9 +125,9 @@ int main(int argc, char** argv) {
     if (access(runner.c_str(), X_OK) != 0) return fail(runner + ": " + std::strerror(errno) + " (it is found beside this program)");
     if (!o.play.empty() && access((o.play + "/index.html").c_str(), R_OK) != 0)
         return fail(o.play + "/index.html: " + std::strerror(errno) + " (build it with make web)");
-    if (!sandbox_prepare(&error)) return fail(error);
+    if (!sandbox_prepare(runner, &error)) return fail(error);
     // A machine where the sandbox cannot run is found now, not blamed on the first tapes.
-    const ReplayOutcome check = sandbox_replay(runner, "", 1, 10, [](const std::string&) { return false; },
+    const ReplayOutcome check = sandbox_replay("", 1, 10, [](const std::string&) { return false; },
                                                [] { return false; });
     if (!check.finished) return fail("the replay sandbox does not work here: " + check.failure);
     std::unique_ptr<Store> store = open_store(o.db, &error);
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     // SIGINT and SIGTERM reach the HTTP layer's handler, whichever thread gets them.
     WorkSignal signal_;
     std::atomic<bool> stop{false};
-    WorkerSetup worker{store.get(), runner, o.replay_seconds, &signal_, &stop};
+    WorkerSetup worker{store.get(), o.replay_seconds, &signal_, &stop};
     HallSetup setup{store.get(), o.rate_limit, o.play, [&signal_] { signal_.notify(); }};
     Hall hall(setup);
     std::vector<std::thread> workers;

@@ -41,7 +41,8 @@ const char* const MIGRATIONS[] = {
          run INTEGER NOT NULL REFERENCES runs(id),
          date TEXT NOT NULL,
          PRIMARY KEY (mode, speed, name_key));
-       CREATE INDEX board_rank ON board(mode, speed, score DESC, run);)",
+       CREATE INDEX board_rank ON board(mode, speed, score DESC, run);
+       CREATE INDEX board_run ON board(run);)",
 };
 constexpr int SCHEMA_VERSION = sizeof MIGRATIONS / sizeof MIGRATIONS[0];
 
