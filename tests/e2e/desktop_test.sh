@@ -101,6 +101,7 @@ still() {
 }
 
 submit=()
+[ -n "$server" ] || echo "   the hall of fame: skipped (no burrowrotor-server given)"
 if [ -n "$server" ]; then
   "$server" --listen 127.0.0.1:0 --db "$out/hall.db" >hall.log 2>&1 &
   hall_pid=$!
