@@ -148,6 +148,19 @@ serve: web
 	@echo "Burrowrotor in the browser: http://localhost:$(WEB_PORT)/ (Ctrl-C stops the server)"
 	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIST)
 
+# The hall of fame on this machine: http://127.0.0.1:8080/ shows the boards
+# and serves the browser game under /play/; the database is in the data
+# folder, beside the desktop's best scores (docs/hall-of-fame.md).
+SCORES_DB ?= $${XDG_DATA_HOME:-$$HOME/.local/share}/burrowrotor/hall-of-fame.sqlite
+SCORES_LISTEN ?= 127.0.0.1:8080
+
+.PHONY: serve-scores
+serve-scores: configure web
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	@mkdir -p "$$(dirname "$(SCORES_DB)")"
+	@echo "The hall of fame: http://$(SCORES_LISTEN)/ (Ctrl-C stops the server)"
+	$(BUILD)/burrowrotor-server --listen $(SCORES_LISTEN) --db "$(SCORES_DB)" --play $(WEB_DIST)
+
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs
 # it under qemu-arm.
@@ -193,6 +206,13 @@ bench: deps $(BENCH_BUILD)/CMakeCache.txt
 bench-instructions: deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target frame_cost
 	bench/instructions.sh $(BENCH_BUILD)
+
+# The hall of fame: verifications a second of a two-minute game and the
+# latency of a submission, on one core (docs/hall-of-fame.md).
+.PHONY: bench-hall
+bench-hall: configure
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server burrowrotor-headless
+	python3 bench/hall.py $(BUILD)
 
 # The desktop game's 60 Hz pacing on the wall clock: 600 frames in 10 s +- 3 %.
 # Run it on an idle machine; it opens windows on $DISPLAY or a private Xvfb.

@@ -8,10 +8,12 @@
 # To add a package, add it to the set that needs it, one word per package.
 set -eu
 
-# The desktop game and the headless runner: compiler, build tools, SDL2, libpng.
+# The desktop game and the headless runner: compiler, build tools, SDL2, libpng,
+# and libcurl and nlohmann-json for sending scores to a hall of fame.
 play=(
   g++ make cmake ninja-build pkg-config
   libsdl2-dev libpng-dev
+  libcurl4-openssl-dev nlohmann-json3-dev
 )
 
 # Everything else: tests, benchmarks, asset tools, the handheld and browser
@@ -30,6 +32,8 @@ test=(
   sox
   emscripten chromium
   python3 util-linux
+  # the hall of fame's server (ports/server)
+  libboost1.81-dev nlohmann-json3-dev libsqlite3-dev libseccomp-dev
   # make install and make package, checked by the tests (install_test.sh)
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot
 )

@@ -2,7 +2,8 @@
 // worker, which fetches the page, the script, the program and the icons into
 // a cache named for this build and the page's folder (its scope), and from
 // then on serves them from there. Anything else the page asks for (a button
-// tape) comes from the network when it can and from the cache when it cannot.
+// tape) comes from the network when it can and from the cache when it cannot;
+// the hall of fame's answers (/api/) only ever from the network.
 // `make web` writes the build's version and file list in below; a new build is
 // a new worker, which takes over at once and deletes the caches of older
 // builds in the same folder. Other copies of the game on the same site
@@ -41,7 +42,7 @@ self.addEventListener('activate', function (event) {
 self.addEventListener('fetch', function (event) {
   var request = event.request;
   var url = new URL(request.url);
-  if (request.method !== 'GET' || url.origin !== self.location.origin) return;
+  if (request.method !== 'GET' || url.origin !== self.location.origin || url.pathname.indexOf('/api/') >= 0) return;
   // The page under any query (?tape=...) and under the folder's own address.
   url.search = '';
   if (url.href === urlOf('./')) url = new URL(urlOf('index.html'));

@@ -41,7 +41,7 @@ bool parse_options(int argc, const char* const* argv, std::initializer_list<Opti
         }
         const char* value = argv[++i];
         if (*value == '\0') {
-            *error = std::string(arg) + (row->count != nullptr ? " needs a whole number" : " needs a path") +
+            *error = std::string(arg) + (row->count != nullptr ? " needs a whole number" : std::string(" needs ") + row->noun) +
                      ", got an empty value";
             return false;
         }

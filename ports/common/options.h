@@ -17,7 +17,8 @@ struct Option {
     std::uint64_t* count = nullptr;  // a whole number from `least` to `limit`
     std::uint64_t limit = 0;
     std::uint64_t least = 1;
-    std::string* path = nullptr;     // a non-empty path, given at most once
+    std::string* path = nullptr;     // a non-empty path (or other text), given at most once
+    const char* noun = "a path";     // what the value is, for the message when it is empty
 };
 
 inline Option switch_option(const char* flag, bool* on) { return {flag, on, false, nullptr, 0, 1, nullptr}; }
@@ -26,6 +27,10 @@ inline Option count_option(const char* flag, std::uint64_t* count, std::uint64_t
     return {flag, nullptr, false, count, limit, 1, nullptr};
 }
 inline Option path_option(const char* flag, std::string* path) { return {flag, nullptr, false, nullptr, 0, 1, path}; }
+// Text that is not a file name (an address, a name), checked by its user.
+inline Option text_option(const char* flag, std::string* text, const char* noun) {
+    return {flag, nullptr, false, nullptr, 0, 1, text, noun};
+}
 // A level such as a volume, where 0 is a value too.
 inline Option level_option(const char* flag, std::uint64_t* level, std::uint64_t limit) {
     return {flag, nullptr, false, level, limit, 0, nullptr};

@@ -1,10 +1,15 @@
 #include "ports/common/tape.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/buttons.h"
 #include "ports/common/files.h"
 #include "ports/common/message.h"
+
+const char TAPE_HEADER[] = "# burrowrotor tape 2 rules 1";
 
 namespace {
 
@@ -129,6 +134,31 @@ bool parse_line(const std::string& raw, std::uint64_t previous, bool have_previo
     return parse_buttons(token, &entry->word, why);
 }
 
+// A first line "# burrowrotor tape F rules R": a tape this build cannot
+// play is refused; any other first line is left to parse_line.
+bool check_header(const std::string& line, std::string* why) {
+    static const char PREFIX[] = "# burrowrotor tape ";
+    if (line.compare(0, sizeof PREFIX - 1, PREFIX) != 0) return true;
+    unsigned format = 0, rules = 0;
+    char rest = 0;
+    const std::string text = line.size() > 0 && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+    if (std::sscanf(text.c_str() + sizeof PREFIX - 1, "%4u rules %4u%c", &format, &rules, &rest) != 2) {
+        *why = "unreadable tape header '" + shorten(text) + "' (expected '" + TAPE_HEADER + "')";
+        return false;
+    }
+    if (format < 1 || format > TAPE_FORMAT) {
+        *why = "tape format " + std::to_string(format) + " is not one this build reads (1 to " +
+               std::to_string(TAPE_FORMAT) + ")";
+        return false;
+    }
+    if (rules != TAPE_RULES) {
+        *why = "tape of rules version " + std::to_string(rules) + ", this build plays rules " +
+               std::to_string(TAPE_RULES);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parse_button_tape(const std::string& text, ButtonTape* tape, std::string* error) {
@@ -145,7 +175,8 @@ bool parse_button_tape(const std::string& text, ButtonTape* tape, std::string* e
         std::string why;
         const bool have_previous = !tape->entries.empty();
         const std::uint64_t previous = have_previous ? tape->entries.back().frame : 0;
-        if (!parse_line(text.substr(pos, end - pos), previous, have_previous, &entry, &empty, &why)) {
+        if ((line_no == 1 && !check_header(text.substr(pos, std::min(end - pos, MAX_LINE)), &why)) ||
+            !parse_line(text.substr(pos, end - pos), previous, have_previous, &entry, &empty, &why)) {
             *error = "line " + std::to_string(line_no) + ": " + why;
             return false;
         }

@@ -3,6 +3,11 @@
 //   # comment
 //   <frame> <buttons>
 //
+// A recorder's first line names the tape's format and the version of the
+// game's rules it was played under: "# burrowrotor tape 2 rules 1". Older
+// tapes lack it (format 1, rules 1); to older readers it is a comment. A tape
+// of other rules would fly a different game, so readers refuse it.
+//
 // Frames are 1-based (the first frame shown is frame 1) and strictly
 // increasing; buttons are "-" for none, a comma list of UP, LEFT, DOWN, RIGHT,
 // ACTION, or a hex word 0x.... A word holds from its frame until the next
@@ -12,6 +17,10 @@
 #include <string>
 #include <vector>
 
+
+constexpr int TAPE_FORMAT = 2;
+constexpr int TAPE_RULES = 1;  // raised whenever a frame of any game would change
+extern const char TAPE_HEADER[];  // "# burrowrotor tape 2 rules 1", without newline
 
 struct TapeEntry {
     std::uint64_t frame;

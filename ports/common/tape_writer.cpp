@@ -9,7 +9,7 @@ bool tape_writer_open(TapeWriter* writer, const char* path, std::string* error) 
     writer->out.care = FileCare::Durable;
     if (!part_file_open(&writer->out, path, "w", error)) return false;
     errno = 0;
-    if (std::fputs("# Burrowrotor button tape: <frame> <buttons>\n", writer->out.file) >= 0 &&
+    if (std::fprintf(writer->out.file, "%s\n", TAPE_HEADER) >= 0 &&
         std::fflush(writer->out.file) == 0)
         return true;
     *error = part_file_reason(std::string(path) + ".part", errno);

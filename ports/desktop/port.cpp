@@ -18,7 +18,9 @@
 #include "ports/desktop/score_file.h"
 #include "ports/desktop/session.h"
 #include "ports/desktop/video.h"
+#include "ports/common/files.h"
 #include "ports/common/message.h"
+#include "ports/common/submit.h"
 #include "ports/common/options.h"
 
 namespace {
@@ -26,7 +28,9 @@ namespace {
 const char USAGE[] =
     "usage: burrowrotor [--scale N] [--fullscreen] [--show-fps] [--no-status] [--record TAPE]\n"
     "                   [--replay TAPE] [--trace FILE] [--png DIR] [--from F] [--every K]\n"
-    "                   [--frames N] [--mute] [--volume V] [--scores] [--help] [--version]\n"
+    "                   [--frames N] [--mute] [--volume V] [--submit URL [--name NAME]]\n"
+    "                   [--scores] [--help] [--version]\n"
+    "       burrowrotor --submit-tape FILE --submit URL [--name NAME]\n"
     "\n"
     "Plays Burrowrotor in a window. Arrows move in the menu; Space, Enter, Left Ctrl or the\n"
     "left mouse button is the action button (hold it to climb). P, Pause or a controller's\n"
@@ -48,6 +52,12 @@ const char USAGE[] =
     "  --frames N      quit after N frames have been shown\n"
     "  --mute          start with the sound muted, for this session\n"
     "  --volume V      sound volume 0 to 100 for this session (default: as kept, else 100)\n"
+    "  --submit URL    send each new best with this session's button tape to the hall of fame\n"
+    "                  at URL (http or https), which replays it; prints its verdict and rank\n"
+    "  --name NAME     the name on the hall's boards: 3 to 16 letters, digits, spaces, - _ .\n"
+    "                  (remembered; at first the login name)\n"
+    "  --submit-tape FILE  send a tape the hall could not take (kept in the data folder's\n"
+    "                  unsent/) again, and exit\n"
     "  --scores        print the best scores and exit\n"
     "  --version       print the version\n";
 
@@ -62,6 +72,7 @@ std::uint64_t s_fps_since_frame = 0;
 [[noreturn]] void finish(int status, const std::string& message) {
     std::string error;
     const bool closed = session_close(status != 0, &error);
+    submit_stop();
     input_stop();
     audio_close();
     video_close();
@@ -165,6 +176,12 @@ namespace {
         std::exit(2);
     }
     scores_open(options);
+    const std::string best_scores = score_file_path();
+    const std::string data_folder = best_scores.empty() ? "" : folder_of(best_scores);
+    if (!options.submit.empty() && !submit_start(options.submit, options.name, data_folder, &error)) {
+        say("burrowrotor", error);
+        std::exit(2);
+    }
     if (!options.hide_status) video_add_status_line();
     if (SDL_Init(0) != 0 || !video_open(static_cast<int>(options.scale), options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();
@@ -197,7 +214,8 @@ int main(int argc, char** argv) {
                         path_option("--record", &o.record), path_option("--replay", &o.replay),
                         path_option("--trace", &o.trace), path_option("--png", &o.dump.png_dir),
                         count_option("--from", &o.dump.from), count_option("--every", &o.dump.every),
-                        count_option("--frames", &o.frames)},
+                        count_option("--frames", &o.frames), text_option("--submit", &o.submit, "an address"),
+                        text_option("--name", &o.name, "a name"), path_option("--submit-tape", &o.submit_tape)},
                        &error)) {
         say("burrowrotor", error);
         return 2;
@@ -210,6 +228,11 @@ int main(int argc, char** argv) {
         std::puts("burrowrotor " BURROW_VERSION);
         return 0;
     }
+    if (o.submit.empty() && (!o.submit_tape.empty() || !o.name.empty())) {
+        say("burrowrotor", std::string(o.name.empty() ? "--submit-tape" : "--name") + " goes with --submit URL");
+        return 2;
+    }
     if (o.scores) return scores_print();
+    if (!o.submit_tape.empty()) return submit_kept_tape(o.submit_tape, o.submit, o.name);
     run_port(o);
 }

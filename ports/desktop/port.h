@@ -23,6 +23,9 @@ struct DesktopOptions {
     std::string trace;
     FrameDump dump;            // --png DIR, --from F, --every K
     std::uint64_t frames = 0;  // --frames: quit after this many frames shown (0 = play on)
+    std::string submit;        // --submit: the hall of fame each new best is sent to
+    std::string name;          // --name: the name on its boards
+    std::string submit_tape;   // --submit-tape: send this kept tape and exit
     bool help = false;
     bool version = false;
 };

@@ -13,6 +13,7 @@
 #include "game/last_game.h"
 #include "ports/common/files.h"
 #include "ports/common/score_keeper.h"
+#include "ports/common/submit.h"
 #include "ports/common/message.h"
 #include "ports/desktop/video.h"
 
@@ -201,6 +202,7 @@ bool scores_frame_shown() {
             best = false;
         }
         tell(note);
+        if (best) submit_new_best(g_last_mode, g_last_speed, s_keeper.new_best);
     }
     scores_update_status(false);
     return best;

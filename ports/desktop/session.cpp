@@ -7,6 +7,7 @@
 #include "ports/common/frame_hash.h"
 #include "ports/common/outputs.h"
 #include "ports/common/part_file.h"
+#include "ports/common/submit.h"
 #include "ports/common/tape.h"
 #include "ports/common/tape_writer.h"
 #include "ports/common/trace.h"
@@ -45,6 +46,7 @@ bool session_open(const DesktopOptions& o, std::string* error) {
 
 bool session_poll(std::uint64_t frame, std::uint32_t held, std::uint32_t* word, std::string* error) {
     *word = s_replaying ? tape_word_at(&s_replay, frame) : held;
+    submit_poll(frame, *word);
     if (s_record.out.file != nullptr && !tape_writer_record(&s_record, frame, *word)) {
         *error = part_file_reason(s_record.out.path + ".part", errno);
         return false;

@@ -1,5 +1,6 @@
 // burrowrotor-headless: the unmodified game loop on the in-memory display,
 // driven by a button tape, for tests, bug reports and demos.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,6 +28,7 @@ struct RunnerOptions {
     std::string trace;
     std::string wav;  // --wav: the run's sound; without it nothing is synthesised
     FrameDump dump;
+    bool games = false;  // --games: one JSON line on stdout per game that ended
     bool help = false;
 };
 
@@ -36,7 +38,7 @@ constexpr std::uint64_t TAPE_TAIL_FRAMES = 600;
 
 const char USAGE[] =
     "usage: burrowrotor-headless [--frames N] [--input TAPE | --poll-tape FILE] [--trace FILE]\n"
-    "                            [--wav FILE] [--png DIR] [--raw DIR] [--from F] [--every K] [--help]\n"
+    "                            [--wav FILE] [--png DIR] [--raw DIR] [--from F] [--every K] [--games]\n"
     "\n"
     "Runs the game without a display until N frames have been shown.\n"
     "  --frames N        number of frames to show (1 or more); with --input the default\n"
@@ -48,15 +50,19 @@ const char USAGE[] =
     "  --png DIR         write shown frames as DIR/frame-000123.png (DIR is made if missing)\n"
     "  --raw DIR         write shown frames as 153600-byte RGB565 files\n"
     "  --from F          first frame to write (default 1)\n"
-    "  --every K         write every K-th frame from F on (default 1)\n";
+    "  --every K         write every K-th frame from F on (default 1)\n"
+    "  --games           print a JSON line for each game that ends: its number, mode, speed,\n"
+    "                    score, first and crash frame, and the fingerprint of its frames\n";
 
 bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std::string* error) {
     if (!parse_options(argc, argv,
                        {final_option("--help", &o->help), final_option("-h", &o->help),
                         count_option("--frames", &o->frames), path_option("--input", &o->input_tape),
-                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace), path_option("--wav", &o->wav),
+                        path_option("--poll-tape", &o->poll_tape), path_option("--trace", &o->trace),
+                        path_option("--wav", &o->wav),
                         path_option("--png", &o->dump.png_dir), path_option("--raw", &o->dump.raw_dir),
-                        count_option("--from", &o->dump.from), count_option("--every", &o->dump.every)},
+                        count_option("--from", &o->dump.from), count_option("--every", &o->dump.every),
+                        switch_option("--games", &o->games)},
                        error))
         return false;
     if (o->help) return true;
@@ -71,8 +77,17 @@ bool parse_runner_args(int argc, const char* const* argv, RunnerOptions* o, std:
     return true;
 }
 
+// --games: what is known of the game running at the last shown frame.
+struct GameWatch {
+    bool in_game = false;
+    std::uint64_t number = 0;       // games started so far, the running one included
+    std::uint64_t start = 0;        // the frame the running game's first frame was shown in
+    std::uint64_t fingerprint = 0;  // FNV-1a 64 over its frame hashes so far
+};
+
 struct Run {
     RunnerOptions options;
+    GameWatch games;
     ButtonTape tape;
     PollTape polls;
     PartFile trace;
@@ -90,9 +105,38 @@ bool buttons_from_polls(void* context, std::uint64_t, std::uint64_t, std::uint32
     return poll_tape_read(&static_cast<Run*>(context)->polls, word);
 }
 
+// A game runs from its first shown frame to its crash frame, which is shown
+// with the game still published; the title screen follows. Two tapes that fly
+// the same game show the same frames whatever they did on the title screen,
+// so the fingerprint is over those frames' hashes, each low byte first.
+void watch_games(GameWatch* w, std::uint64_t frame, std::uint64_t hash) {
+    if (g_game_view == nullptr) return;
+    if (!w->in_game) {
+        w->in_game = true;
+        w->number += 1;
+        w->start = frame;
+        w->fingerprint = 0xcbf29ce484222325ull;
+    }
+    for (int i = 0; i < 8; ++i) {
+        w->fingerprint ^= (hash >> (8 * i)) & 0xFFu;
+        w->fingerprint *= 0x100000001b3ull;
+    }
+    if (g_game_view->crashed != 1) return;
+    w->in_game = false;
+    std::printf("{\"game\":%llu,\"mode\":%d,\"speed\":%d,\"score\":%d,\"start\":%llu,\"crash\":%llu,"
+                "\"fingerprint\":\"%016llx\"}\n",
+                static_cast<unsigned long long>(w->number), static_cast<int>(g_last_mode),
+                static_cast<int>(g_last_speed), static_cast<int>(g_score), static_cast<unsigned long long>(w->start),
+                static_cast<unsigned long long>(frame), static_cast<unsigned long long>(w->fingerprint));
+    std::fflush(stdout);  // a reader may stop the run at the game it was waiting for
+}
+
 void observe(void* context, std::uint64_t frame, int buffer, const FrameSurface* shown) {
     Run* run = static_cast<Run*>(context);
-    if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, frame_hash(shown))) {
+    const bool need_hash = run->trace.file != nullptr || (run->options.games && g_game_view != nullptr);
+    const std::uint64_t hash = need_hash ? frame_hash(shown) : 0;
+    if (run->options.games) watch_games(&run->games, frame, hash);
+    if (run->trace.file != nullptr && !write_trace_line(run->trace.file, frame, buffer, hash)) {
         run->error = part_file_reason(run->options.trace, errno);
         throw HeadlessStop{};
     }
@@ -164,5 +208,6 @@ int main(int argc, char** argv) {
     if (run.trace.file != nullptr) part_file_close(&run.trace, run.error.empty(), &run.error);
     if (run.wav.file != nullptr) part_file_close(&run.wav, run.error.empty(), &run.error);
     if (!run.error.empty()) return fail(run.error);
+    if (o.games && std::fflush(stdout) != 0) return fail(std::string("standard output: ") + std::strerror(errno));
     return 0;
 }

@@ -134,6 +134,7 @@ if (typeof document !== 'undefined') (function () {
     window.burrowrotorLastHash = hash;
     if (window.burrowrotorHashes) window.burrowrotorHashes.push(hash);
     showStatusLine();
+    hallOffer();
   };
 
   // ----- the status line and the pause -----
@@ -192,6 +193,7 @@ if (typeof document !== 'undefined') (function () {
   Module.burrowButtons = function () { return heldWord(keysHeld) | heldWord(pointersHeld); };
 
   window.addEventListener('keydown', function (e) {
+    if (e.target instanceof HTMLInputElement) return;  // a name typed for the hall of fame
     if ((e.code === 'KeyP' || e.code === 'Pause') && !e.altKey && !e.ctrlKey && !e.metaKey) {
       e.preventDefault();
       if (!e.repeat) setPaused(!paused);
@@ -203,7 +205,7 @@ if (typeof document !== 'undefined') (function () {
     keysHeld[e.code] = bit;
   });
   window.addEventListener('keyup', function (e) {
-    if (KEYS[e.code] === undefined) return;
+    if (KEYS[e.code] === undefined || e.target instanceof HTMLInputElement) return;
     e.preventDefault();
     delete keysHeld[e.code];
   });
@@ -389,6 +391,83 @@ if (typeof document !== 'undefined') (function () {
     });
     showMuted();
   }
+
+  // ----- the hall of fame -----
+  // After a game that beat the kept best, a button offers to send it to the
+  // hall of fame of the server that served the page: the claim (name, mode,
+  // speed, score) with the session's button tape since the page loaded, which
+  // the program keeps. The server replays the tape and accepts only the score
+  // it reproduces; the page shows its verdict and the rank. A send that fails
+  // leaves the button, and the tape, for another try.
+  var NAME_KEY = 'burrowrotor.hall-name';
+  var VERDICT_POLLS = 30;  // one a second
+  var hall = document.createElement('form');
+  hall.id = 'hall';
+  hall.hidden = true;
+  hall.innerHTML = '<button type="button">Submit to the hall of fame</button><span hidden> ' +
+    '<input required pattern=" *[A-Za-z0-9._\\-][A-Za-z0-9 ._\\-]{1,14}[A-Za-z0-9._\\-] *" maxlength="24" ' +
+    'placeholder="Your name" aria-label="Your name" title="3 to 16 letters, digits, spaces, - _ ."> ' +
+    '<button>Send</button></span> <span></span>';
+  document.getElementById('below').appendChild(hall);
+  var hallButton = hall.children[0], hallAsk = hall.children[1], hallName = hallAsk.children[0];
+  var hallSays = hall.children[2], hallBests = 0, hallClaim = null;
+
+  // Called for every frame shown: a new best brings the button.
+  function hallOffer() {
+    if (!window.burrowrotorReady || Module._web_new_best_game(0) === hallBests) return;
+    hallBests = Module._web_new_best_game(0);
+    hallClaim = { mode: Module._web_new_best_game(1), speed: Module._web_new_best_game(2),
+                  score: Module._web_new_best_game(3), tape: UTF8ToString(Module._web_session_tape()) };
+    hall.hidden = hallButton.hidden = false;
+    hallAsk.hidden = true;
+    hallSays.textContent = '';
+  }
+  hallButton.addEventListener('click', function () {
+    hallButton.hidden = true;
+    hallAsk.hidden = false;
+    try { hallName.value = storage().getItem(NAME_KEY) || ''; } catch (e) {}
+    hallName.focus();
+  });
+  function hallFetch(path, body) {
+    return fetch(location.origin + path, body && {
+      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body)
+    }).then(function (r) {
+      return r.json().catch(function () { return {}; }).then(function (json) { return { status: r.status, json: json }; });
+    });
+  }
+  // The run is the server's now: a question that fails only costs one of the tries.
+  function hallVerdict(claim, id, left) {
+    return hallFetch('/api/runs/' + id).catch(function () { return { json: {} }; }).then(function (r) {
+      if (r.json.state === 'rejected') return 'Rejected: ' + r.json.reason;
+      if (r.json.state === 'accepted') {
+        return hallFetch('/api/boards/' + claim.mode + '/' + claim.speed + '?limit=100').then(function (b) {
+          var mine = (b.json.entries || []).filter(function (e) { return String(e.run) === String(id); })[0];
+          return 'Accepted: ' + claim.score + (mine ? ' is number ' + mine.rank + ' of its board' : ', not in the first 100');
+        });
+      }
+      if (left <= 1) return 'Sent; no verdict yet (run ' + id + ')';
+      return new Promise(function (resolve) { setTimeout(resolve, 1000); })
+        .then(function () { return hallVerdict(claim, id, left - 1); });
+    });
+  }
+  hall.addEventListener('submit', function (e) {
+    e.preventDefault();
+    var claim = hallClaim, name = hallName.value.trim();
+    try { storage().setItem(NAME_KEY, name); } catch (err) {}
+    hallAsk.hidden = true;
+    canvas.focus();
+    if (!claim.tape) return void (hallSays.textContent = 'Not sent: this session\'s tape grew too long');
+    hallSays.textContent = 'Sending\u2026';
+    hallFetch('/api/runs', { name: name, mode: claim.mode, speed: claim.speed, score: claim.score, tape: claim.tape })
+      .then(function (r) {
+        if (r.status !== 202 || r.json.id === undefined) throw new Error(r.json.error || 'the server answered ' + r.status);
+        hallSays.textContent = 'Sent; the server replays the game\u2026';
+        return hallVerdict(claim, r.json.id, VERDICT_POLLS);
+      }).then(function (verdict) { hallSays.textContent = verdict; }, function (error) {
+        hallSays.textContent = 'Not sent: ' + error.message;
+        hallButton.hidden = false;
+      });
+  });
 
   // ----- the tape -----
   Module.burrowTapeLength = function () { return tapeBytes === null ? -1 : tapeBytes.length; };

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "game/last_game.h"
 #include "game/loop.h"
 #include "game/view.h"
 #include "platform/buttons.h"
@@ -17,6 +18,7 @@
 #include "ports/common/frame_hash.h"
 #include "ports/common/pixels.h"
 #include "ports/common/score_keeper.h"
+#include "ports/common/session_tape.h"
 #include "ports/common/sound.h"
 #include "ports/common/tape.h"
 #include "platform/display.h"
@@ -68,6 +70,10 @@ bool s_replaying = false;
 std::uint64_t s_shown = 0;
 ScoreKeeper s_keeper;
 char s_status[STATUS_LINE_SIZE];
+// Every poll since the page loaded, for the hall of fame, and the new bests made.
+SessionTape s_session;
+std::string s_session_text;
+int s_new_bests = 0;
 
 // Merges the table in local storage into the one in memory, the higher score
 // of each entry winning, as the desktop does with its file: another tab of the
@@ -109,6 +115,7 @@ void platform_show(std::uint32_t display_address) {
     if (new_best) {
         merge_stored_scores();
         page_scores_keep(format_best_scores(s_keeper.table).c_str());
+        ++s_new_bests;
     }
     sound_frame(&s_synth, g_title_view, g_game_view, g_score, new_best, s_samples);
     page_sound(s_samples, SOUND_FRAME_SAMPLES);
@@ -122,6 +129,7 @@ void platform_show(std::uint32_t display_address) {
 // the player holds.
 void platform_read_buttons(std::uint32_t* word) {
     *word = s_replaying ? tape_word_at(&s_tape, s_shown + 1) : page_buttons();
+    if (!s_replaying) session_tape_record(&s_session, s_shown + 1, *word);
 }
 
 // What the page may read of the running screen.
@@ -143,6 +151,17 @@ EMSCRIPTEN_KEEPALIVE const char* web_status_line(int paused) {
 EMSCRIPTEN_KEEPALIVE int web_new_best() { return s_keeper.new_best_frames > 0 ? 1 : 0; }
 // Another tab changed the table in local storage: its bests join this tab's.
 EMSCRIPTEN_KEEPALIVE void web_scores_changed() { merge_stored_scores(); }
+// The new bests made since the page loaded (0), and the mode (1), speed (2)
+// and score (3) of the last of them.
+EMSCRIPTEN_KEEPALIVE int web_new_best_game(int what) {
+    const int values[] = {s_new_bests, g_last_mode, g_last_speed, s_keeper.new_best};
+    return what >= 0 && what < 4 ? values[what] : -1;
+}
+// The session's button tape up to the frame shown last; empty once it grew too long.
+EMSCRIPTEN_KEEPALIVE const char* web_session_tape() {
+    s_session_text = s_session.full ? "" : session_tape_until(s_session, s_shown);
+    return s_session_text.c_str();
+}
 }
 
 int main() {

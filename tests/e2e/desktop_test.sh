@@ -14,13 +14,17 @@
 #    (left alone) and a read-only folder: the game still starts, says what
 #    happened in one line, and the old file is never lost;
 #  - sound through SDL's disk driver: a golden tape replayed gives the samples
-#    of burrowrotor-headless --wav; --mute and a long pause give silence.
+#    of burrowrotor-headless --wav; --mute and a long pause give silence;
+#  - with a BURROWROTOR_SERVER on a loopback port, --submit sends the new best
+#    and prints its verdict and rank; with a loopback port that never answers,
+#    the game plays on, quits at once and keeps the tape, which --submit-tape
+#    sends to the server.
 #
-#   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR
+#   desktop_test.sh BURROWROTOR BURROWROTOR_HEADLESS BURROW_WINDOW_SHOT OUT_DIR [BURROWROTOR_SERVER]
 # Exit status 0 passed, 1 failed, 77 skipped (Xvfb or xdotool missing, or no
 # read-only mount can be made).
 set -u
-game=$1 headless=$2 shot_tool=$3 out=$4
+game=$1 headless=$2 shot_tool=$3 out=$4 server=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in Xvfb xdotool xwd xlogo xprop convert; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (make deps)"; exit 77; }
@@ -32,8 +36,8 @@ export XDG_DATA_HOME="$out/data"
 export SDL_AUDIODRIVER=dummy
 golden=$here/../data/golden-coin-fast.tape
 file="$XDG_DATA_HOME/burrowrotor/best-scores.txt"
-xvfb_pid="" game_pid=""
-trap 'kill $game_pid $xvfb_pid 2>/dev/null; wait 2>/dev/null' EXIT
+xvfb_pid="" game_pid="" hall_pid="" sink_pid=""
+trap 'kill $game_pid $xvfb_pid $hall_pid $sink_pid 2>/dev/null; wait 2>/dev/null' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 step() { echo "-- $*"; }
 
@@ -106,7 +110,17 @@ still() {
   [ "$a" = "$(shown)" ] || fail "$1: frames were shown while paused"
 }
 
-start_game --record tape.txt --trace trace.jsonl
+submit=()
+[ -n "$server" ] || echo "   sending to a real hall of fame and --submit-tape: skipped (no burrowrotor-server given)"
+if [ -n "$server" ]; then
+  "$server" --listen 127.0.0.1:0 --db "$out/hall.db" >hall.log 2>&1 &
+  hall_pid=$!
+  for _ in $(seq 100); do grep -q "listening on" hall.log && break; sleep 0.1; done
+  hall=$(sed -n 's|.*listening on \(http://127\.0\.0\.1:[0-9]*\).*|\1|p' hall.log)
+  [ -n "$hall" ] || fail "burrowrotor-server did not start: $(cat hall.log)"
+  submit=(--submit "$hall" --name "Desk Tester")
+fi
+start_game --record tape.txt --trace trace.jsonl "${submit[@]}"
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "960x768" ] || fail "window is $geometry, expected 960x768 (320x240 and the status line at x3)"
 xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (100 x 100)' || fail "the window has no icon (the chopper at x2)"
@@ -160,6 +174,11 @@ shot crashed
 score=$(tail -1 trace.jsonl.part | sed -n 's/.*"last_score":\([0-9]*\).*/\1/p')
 [ -n "$score" ] && [ "$score" -gt 0 ] || fail "no game was played to its end"
 line crashed "NEW BEST $score" highlight
+if [ -n "$server" ]; then
+  for _ in $(seq 300); do grep -q "was" game.out && break; sleep 0.1; done
+  grep -qx "burrowrotor: hall of fame: MOVING SLOW $score by Desk Tester was accepted: rank 1 on the MOVING SLOW board" game.out ||
+    fail "the hall of fame did not accept MOVING SLOW $score at rank 1: $(cat game.out game.err hall.log)"
+fi
 quit_game
 grep -qx "MOVING SLOW $score" "$file" || fail "the file does not hold MOVING SLOW $score: $(cat "$file")"
 
@@ -234,4 +253,33 @@ sleep 1
 quit_game
 od -An -v -td2 -w2 disk.raw | awk '$1 == 0 { z++; next } { if (z > 96000) long++; if (long) after++; z = 0 }
   END { exit !(long && after > 10000) }' || fail "no silence of 120 frames with sound after it"
+step "the hall of fame never answers: NORMAL SLOW's new best, the game plays on, quits at once, keeps the tape"
+python3 -c "import socket, time; s = socket.socket(); s.bind(('127.0.0.1', 0)); s.listen()
+print(s.getsockname()[1], flush=True); time.sleep(60)" >sink.txt &
+sink_pid=$!
+for _ in $(seq 50); do [ -s sink.txt ] && break; sleep 0.1; done
+start_game --trace trace.jsonl --submit "http://127.0.0.1:$(cat sink.txt)"
+sleep 0.5
+xdotool keydown space
+for _ in $(seq 50); do tail -1 trace.jsonl.part | grep -q '"screen":"game"' && break; sleep 0.05; done
+xdotool keyup space
+for _ in $(seq 100); do tail -1 trace.jsonl.part | grep -q '"screen":"title"' && break; sleep 0.1; done
+score=$(tail -1 trace.jsonl.part | sed -n 's/.*"last_score":\([0-9]*\).*/\1/p')
+a=$(shown)
+sleep 1
+[ $(($(shown) - a)) -gt 30 ] || fail "the game stalled while sending to a server that never answers"
+xdotool key Escape
+for _ in $(seq 30); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game_pid" 2>/dev/null && fail "still running 3 s after Esc while sending"
+wait "$game_pid"
+game_pid=""
+kept=$(sed -n 's/.*the tape is kept: burrowrotor --submit-tape \([^ ]*\) .*/\1/p' game.err)
+who=${server:+Desk Tester}  # the name remembered from the first session
+grep -q "^# hall of fame claim: mode 0 speed 0 score $score name ${who:-.*}$" "$kept" ||
+  fail "no kept tape with the claim of NORMAL SLOW $score: $(cat game.err)"
+if [ -n "$server" ]; then
+  "$game" --submit-tape "$kept" --submit "$hall" >game.out 2>&1
+  grep -qx "burrowrotor: hall of fame: NORMAL SLOW $score by Desk Tester was accepted: rank 1 on the NORMAL SLOW board" game.out ||
+    fail "--submit-tape: $(cat game.out hall.log)"
+fi
 echo "PASS"

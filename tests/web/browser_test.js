@@ -14,16 +14,22 @@
 //    kept by another tab shows at once; the frame is scaled by 3; real keys
 //    move the menu and start a game, of which it saves a screenshot; leaving
 //    or hiding the page pauses the game until P, and leaving it while it
-//    loads shows the pause.
+//    loads shows the pause;
+//  - with --server, the game's new best goes to a burrowrotor-server behind
+//    the page's own origin: with the server gone the page says so, plays on
+//    and offers the button again; sent again (the name remembered), the
+//    server's replay of the page's tape accepts it at rank 1;
+//  - with --server, the hall of fame: it lists a run it verified, and the
+//    entry's link replays the run's tape in the game it serves, frame for frame.
 // Without Chromium or playwright-core it exits 77, which CTest reports as skipped.
-// node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png
+// node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png [--server S]
 //   (the phone's screenshots go beside it, as out-phone-landscape.png ...)
 'use strict';
 const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const { execFileSync } = require('child_process');
+const { execFileSync, spawn } = require('child_process');
 const { parseArgs } = require('util');
 
 const FRAMES = 600;
@@ -31,7 +37,8 @@ const KEY = 'burrowrotor.best-scores';
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const { values: args } = parseArgs({ options: { runner: { type: 'string' }, dist: { type: 'string' },
-                                                tape: { type: 'string' }, screenshot: { type: 'string' } } });
+                                                tape: { type: 'string' }, screenshot: { type: 'string' },
+                                                server: { type: 'string' } } });
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Profiles, traces and files the test serves go here, and go at exit.
@@ -140,6 +147,11 @@ async function phone(origin) {
 async function serve(site) {
   const server = http.createServer((request, response) => {
     if (site.down) return request.socket.destroy();
+    if (site.api && request.url.startsWith('/api/')) {  // the hall of fame behind the page's origin
+      const hall = http.request({ port: site.api, path: request.url, method: request.method, headers: request.headers },
+                                (answer) => answer.pipe(response.writeHead(answer.statusCode, answer.headers)));
+      return request.pipe(hall.on('error', () => request.socket.destroy()));
+    }
     const name = path.posix.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = site.extra[name] || path.join(args.dist, name === '/' ? 'index.html' : name);
     fs.readFile(file, (error, data) => {
@@ -196,6 +208,24 @@ async function desktop(origin, site) {
     ok(s.status === 'NEW BEST ' + s.score && kept.startsWith('burrowrotor best scores 1\n') &&
        kept.includes('\nNORMAL SLOW ' + s.score + '\n') && kept.includes('\nCOIN FAST 777\n'),
        `${s.status}, kept in local storage in the table format beside the other tab's COIN FAST 777`);
+    if (site.api) {
+      const send = async (name, says) => {
+        await page.click('text=Submit to the hall of fame');
+        if (name) await page.fill('#hall input', name);
+        ok(await page.inputValue('#hall input') === 'Web Tester', 'the hall of fame asks for the name, remembered');
+        await page.press('#hall input', 'Enter');
+        await page.waitForFunction((re) => new RegExp(re).test(document.getElementById('hall').lastChild.textContent),
+                                   says.source, { timeout: 40000 });
+        return page.evaluate(() => document.getElementById('hall').lastChild.textContent);
+      };
+      site.down = true;
+      const before = (await state(page)).frames;
+      ok(/^Not sent: /.test(await send('Web Tester', /^Not sent/)) && (await until(page, 'play to go on',
+         (x) => x.frames > before + 30)), 'with the server gone the page says the game was not sent and plays on');
+      site.down = false;
+      const verdict = await send('', new RegExp(`^(Accepted|Rejected)`));
+      ok(verdict === `Accepted: ${s.score} is number 1 of its board`, `sent again: ${verdict}`);
+    } else console.log('SKIPPED: the hall of fame (no --server)');
 
     // Loaded again, the page shows that best; then again with the server
     // gone, from the worker's cache, which keeps the tape too.
@@ -276,14 +306,69 @@ async function desktop(origin, site) {
   } finally {
     await context.close();
   }
+  return expected;
+}
+
+// A burrowrotor-server of its own on a free loopback port, stopped at the end.
+async function hall(expected) {
+  const server = spawn(args.server, ['--db', path.join(WORK, 'hall.sqlite'), '--listen', '127.0.0.1:0',
+                                     '--play', args.dist], { stdio: ['ignore', 'pipe', 'inherit'] });
+  try {
+    const origin = await new Promise((resolve, reject) => {
+      server.stdout.once('data', (line) => resolve(String(line).match(/http:\/\/[0-9.:]+/)[0]));
+      server.once('exit', () => reject(new Error('FAILED: burrowrotor-server stopped at start')));
+    });
+    const game = JSON.parse(execFileSync(args.runner, ['--games', '--input', args.tape]).toString().split('\n')[0]);
+    const run = { name: 'Browser', mode: game.mode, speed: game.speed, score: game.score,
+                  tape: fs.readFileSync(args.tape, 'utf8') };
+    ok((await fetch(origin + '/api/runs', { method: 'POST', body: JSON.stringify(run) })).status === 202,
+       'the hall of fame takes a run');
+    const context = await launch({ viewport: { width: 1000, height: 860 } });
+    try {
+      const page = await context.newPage();
+      let link = null;
+      for (const end = Date.now() + 60000; link === null && Date.now() < end; await sleep(200)) {
+        await page.goto(origin + '/');
+        link = await page.waitForSelector(`#board-${game.mode}-${game.speed} a`, { timeout: 1000 }).catch(() => null);
+      }
+      ok(link !== null && await link.textContent() === `Browser ${game.score}`, 'the hall lists the verified run');
+      await page.goto(origin + await link.getAttribute('href') + `&fast=1&frames=${FRAMES}`);
+      const r = await until(page, 'the replay of the hall\'s entry', (x) => x.frames >= FRAMES || x.error, 120000);
+      const first = expected.findIndex((hash, i) => r.hashes[i] !== hash);
+      ok(r.hashes.length === FRAMES && first < 0, `the entry's replay shows the headless runner's ${FRAMES} frames` +
+         (first < 0 ? '' : ` (frame ${first + 1}: ${r.hashes[first] || r.error}, headless ${expected[first]})`));
+    } finally {
+      await context.close();
+    }
+  } finally {
+    server.kill();
+  }
+}
+
+// burrowrotor-server on a loopback port it picks, with a database in WORK;
+// it goes with the process. Returns its port once it listens.
+function hallServer() {
+  const server = spawn(args.server, ['--listen', '127.0.0.1:0', '--db', path.join(WORK, 'hall.db')],
+                       { stdio: ['ignore', 'pipe', 'inherit'] });
+  process.on('exit', () => server.kill());
+  let said = '';
+  return new Promise((resolve, reject) => {
+    server.stdout.on('data', (chunk) => {
+      process.stdout.write(chunk);
+      const port = /listening on http:\/\/127\.0\.0\.1:(\d+)/.exec(said += chunk);
+      if (port) resolve(Number(port[1]));
+    });
+    server.on('exit', () => reject(new Error(`FAILED: ${args.server} did not start: ${said}`)));
+  });
 }
 
 // The server goes with the process.
 (async () => {
-  const site = { down: false, extra: { '/crash.tape': args.tape } };
+  const site = { down: false, extra: { '/crash.tape': args.tape }, api: args.server && await hallServer() };
   const origin = await serve(site);
   await phone(origin);
-  await desktop(origin, site);
+  const expected = await desktop(origin, site);
+  if (args.server) await hall(expected);
 })().then(() => process.exit(0), (error) => {
   console.log(error.message.startsWith('FAILED') ? error.message : error.stack);
   process.exit(1);
