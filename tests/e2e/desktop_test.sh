@@ -266,7 +266,7 @@ xdotool keyup space
 for _ in $(seq 100); do tail -1 trace.jsonl.part | grep -q '"screen":"title"' && break; sleep 0.1; done
 score=$(tail -1 trace.jsonl.part | sed -n 's/.*"last_score":\([0-9]*\).*/\1/p')
 a=$(shown)
-sleep 1
+sleep 2
 [ $(($(shown) - a)) -gt 30 ] || fail "the game stalled while sending to a server that never answers"
 xdotool key Escape
 for _ in $(seq 30); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done

@@ -108,8 +108,8 @@ def run(case, programs, disk):
     if case.mods & {"disk", "full"}:
         env["FILL"] = "1" if "full" in case.mods else "0"
         argv = ["unshare", "-m", "sh", "-c", DISK, "sh", disk] + argv
-    # +fsize: no file may grow past 48 bytes; a write beyond fails instead of killing the program.
-    limit = lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN), resource.setrlimit(resource.RLIMIT_FSIZE, (48, 48)))
+    # +fsize: no file may grow past 30 bytes (a tape's first line fits, its first button line does not); a write beyond fails instead of killing the program.
+    limit = lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN), resource.setrlimit(resource.RLIMIT_FSIZE, (30, 30)))
     limit = limit if "fsize" in case.mods else None
     p = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env, preexec_fn=limit)
     if "kill" in case.mods:
