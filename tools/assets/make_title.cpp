@@ -166,8 +166,13 @@ int main(int argc, char** argv) {
     refuse_overwriting_inputs("make_title", {{"OUT.cpp", argv[2], true}, {"FONT.ttf", argv[1], false}});
     FT_Library lib;
     FT_Face face;
-    if (FT_Init_FreeType(&lib) || FT_New_Face(lib, argv[1], 0, &face)) {
+    if (FT_Init_FreeType(&lib) != 0) {
+        say("make_title", "cannot start FreeType");
+        return 1;
+    }
+    if (FT_New_Face(lib, argv[1], 0, &face) != 0) {
         say("make_title", std::string("cannot open ") + argv[1]);
+        FT_Done_FreeType(lib);
         return 1;
     }
     const Ink ink = fit(face);
