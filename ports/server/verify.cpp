@@ -142,7 +142,8 @@ void run_worker(const WorkerSetup& setup, int number) {
             continue;
         }
         if (held)
-            std::fprintf(stderr, "burrowrotor-server: run %lld %s: %s\n", static_cast<long long>(job.run),
-                         written.accepted ? "accepted" : "rejected", written.reason.c_str());
+            std::fprintf(stderr, "burrowrotor-server: run %lld %s by %s worker %d: %s\n",
+                         static_cast<long long>(job.run), written.accepted ? "accepted" : "rejected",
+                         setup.instance.c_str(), number, written.reason.c_str());
     }
 }

@@ -37,6 +37,7 @@ struct WorkerSetup {
     int replay_seconds = 0;
     WorkSignal* signal = nullptr;
     const std::atomic<bool>* stop = nullptr;
+    std::string instance;  // this server's name, in the log of each verdict
 };
 
 // Settles runs until *stop: claim, replay, verdict; waits on the signal (or

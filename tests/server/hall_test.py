@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The hall of fame end to end: a real burrowrotor-server on a free loopback
-port with a temporary database, real HTTP from 127.0.0.x addresses only.
-   hall_test.py SERVER HEADLESS DATA_DIR"""
+port with a temporary database (SQLite, or with `postgres` a PostgreSQL of its
+own), real HTTP from 127.0.0.x addresses only.
+   hall_test.py SERVER HEADLESS DATA_DIR [postgres]"""
 import http.client, json, os, shutil, sqlite3, subprocess, sys, tempfile, time
+import pg
 
 SERVER, RUNNER, DATA = sys.argv[1:4]
 GOLDENS = ['coin-fast', 'coin-slow', 'moving-madness', 'moving-slow', 'normal-medium']
@@ -50,7 +52,8 @@ def verdict(run_id, seconds=60):
 
 
 work = tempfile.mkdtemp(prefix='burrow-hall-')
-db = os.path.join(work, 'hall.sqlite')
+postgres = pg.Postgres() if sys.argv[4:] == ['postgres'] else None
+db = postgres.uri if postgres else os.path.join(work, 'hall.sqlite')
 server = subprocess.Popen([SERVER, '--db', db, '--listen', '127.0.0.1:0', '--workers', '2', '--replay-seconds', '8'],
                           stdout=subprocess.PIPE, text=True)
 try:
@@ -115,13 +118,18 @@ try:
     check(request('GET', '/')[0] == 200 and request('GET', '/api/boards/3/0')[0] == 404, 'the hall page; no board 3/0')
 
     # A run whose worker died mid-replay (its lease ran out) is taken again.
-    with sqlite3.connect(db, timeout=30) as con:
-        lost = con.execute("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
-                           " submitted) VALUES ('Late', 'late', 0, 1, 3036, ?, 'verifying', 1, 'dead', 0, 0)",
-                           (tapes['normal-medium'],)).lastrowid
+    dead = ("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
+            " submitted) VALUES ('Late', 'late', 0, 1, 3036, %s, 'verifying', 1, 'dead', 0, 0)")
+    if postgres:
+        lost = int(postgres.sql(dead % ":'tape'" + ' RETURNING id', tape=tapes['normal-medium']))
+    else:
+        with sqlite3.connect(db, timeout=30) as con:
+            lost = con.execute(dead % '?', (tapes['normal-medium'],)).lastrowid
     check(verdict(lost)['reason'].startswith('the same game as run'), 'a run left by a dead worker is verified again')
 finally:
     server.terminate()
     check(server.wait(timeout=30) == 0, 'the server stops on SIGTERM')
     shutil.rmtree(work)
+    if postgres:
+        postgres.stop()
 sys.exit(1 if failures else 0)
