@@ -161,6 +161,18 @@ serve-scores: configure web
 	@echo "The hall of fame: http://$(SCORES_LISTEN)/ (Ctrl-C stops the server)"
 	$(BUILD)/burrowrotor-server --listen $(SCORES_LISTEN) --db "$(SCORES_DB)" --play $(WEB_DIST)
 
+# The hall of fame as it runs on several machines, here all on 127.0.0.1: a
+# PostgreSQL of its own (data in $(CLUSTER_DIR)/pg), two API servers, two
+# workers and HAProxy in front on $(CLUSTER_PORT); Ctrl-C stops them all
+# (tools/hall_cluster.py, docs/hall-of-fame.md).
+CLUSTER_DIR  ?= $(BUILD)/hall-cluster
+CLUSTER_PORT ?= 8080
+
+.PHONY: serve-scores-cluster
+serve-scores-cluster: configure web
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	tools/hall_cluster.py $(BUILD) $(CLUSTER_DIR) --port $(CLUSTER_PORT) --play $(WEB_DIST)
+
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs
 # it under qemu-arm.

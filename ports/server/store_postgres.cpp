@@ -74,6 +74,7 @@ public:
         for (int i = 0; i < CONNECTIONS; ++i) {
             PGconn* c = PQconnectdb(uri_.c_str());
             free_.push_back(c);
+            PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);  // "already exists, skipping"
             if (PQstatus(c) != CONNECTION_OK) return fail(c, "cannot connect", error);
         }
         PGconn* c = free_.front();

@@ -4,7 +4,8 @@ port with a temporary database (SQLite, or with `postgres` a PostgreSQL of its
 own), real HTTP from 127.0.0.x addresses only.
    hall_test.py SERVER HEADLESS DATA_DIR [postgres]"""
 import http.client, json, os, shutil, sqlite3, subprocess, sys, tempfile, time
-import pg
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
+import hall_cluster
 
 SERVER, RUNNER, DATA = sys.argv[1:4]
 GOLDENS = ['coin-fast', 'coin-slow', 'moving-madness', 'moving-slow', 'normal-medium']
@@ -52,7 +53,12 @@ def verdict(run_id, seconds=60):
 
 
 work = tempfile.mkdtemp(prefix='burrow-hall-')
-postgres = pg.Postgres() if sys.argv[4:] == ['postgres'] else None
+os.chmod(work, 0o755)  # for PostgreSQL's own user
+postgres = None
+if sys.argv[4:] == ['postgres']:
+    if hall_cluster.postgres_missing():
+        sys.exit(print('SKIPPED: ' + hall_cluster.postgres_missing()) or 77)
+    postgres = hall_cluster.Postgres(os.path.join(work, 'pg'))
 db = postgres.uri if postgres else os.path.join(work, 'hall.sqlite')
 server = subprocess.Popen([SERVER, '--db', db, '--listen', '127.0.0.1:0', '--workers', '2', '--replay-seconds', '8'],
                           stdout=subprocess.PIPE, text=True)
@@ -129,7 +135,7 @@ try:
 finally:
     server.terminate()
     check(server.wait(timeout=30) == 0, 'the server stops on SIGTERM')
-    shutil.rmtree(work)
     if postgres:
         postgres.stop()
+    shutil.rmtree(work)
 sys.exit(1 if failures else 0)
