@@ -33,7 +33,7 @@ def percentile(values, p):
     return values[min(len(values) - 1, int(p * len(values)))] if values else 0
 
 
-def run(target, data, submissions, concurrency, seconds, tag='load'):
+def run(target, data, submissions, concurrency, seconds, tag='load', interval=0.0):
     tapes = {g: open(os.path.join(data, 'golden-%s.tape' % g)).read() for g in GOLDENS}
     latencies, statuses, ids, served, lock = [], {}, [], set(), threading.Lock()
     end = time.time() + seconds
@@ -43,6 +43,7 @@ def run(target, data, submissions, concurrency, seconds, tag='load'):
         for i in counter:
             if time.time() > end:
                 return
+            time.sleep(interval)
             g = GOLDENS[i % len(GOLDENS)]
             mode, speed, score = CLAIMS[g]
             body = json.dumps({'name': '%s %d' % (tag[:5], i), 'mode': mode, 'speed': speed, 'score': score,

@@ -23,7 +23,8 @@ namespace {
 
 const char USAGE[] =
     "usage: burrowrotor-server --db FILE|URI [--role api|worker|all] [--listen ADDRESS:PORT] [--play DIR]\n"
-    "                          [--rate-limit N] [--workers N] [--replay-seconds N] [--instance NAME] [--help]\n"
+    "                          [--rate-limit N] [--workers N] [--replay-seconds N] [--lease-margin N]\n"
+    "                          [--instance NAME] [--help]\n"
     "\n"
     "Serves the hall of fame: the API under /api/, the hall at /, the browser game under /play/.\n"
     "  --db FILE            the SQLite database (made when missing), or\n"
@@ -34,12 +35,14 @@ const char USAGE[] =
     "  --play DIR           the browser build's files (web/dist) to serve under /play/\n"
     "  --rate-limit N       submissions a minute from one address (default 10, 0 for no limit)\n"
     "  --workers N          replays at once (default 1)\n"
-    "  --replay-seconds N   wall-clock and processor bound of one replay (default 120)\n";
+    "  --replay-seconds N   wall-clock and processor bound of one replay (default 120)\n"
+    "  --lease-margin N     seconds past that bound before a dead worker's run is taken again (default 30)\n";
 
 struct Options {
     std::string db, play, address = "127.0.0.1", role = "all", instance;
     unsigned short port = 8080;
-    int rate_limit = DEFAULT_RATE_LIMIT, workers = DEFAULT_WORKERS, replay_seconds = REPLAY_WALL_SECONDS;
+    int rate_limit = DEFAULT_RATE_LIMIT, workers = DEFAULT_WORKERS, replay_seconds = REPLAY_WALL_SECONDS,
+        lease_margin = LEASE_MARGIN_SECONDS;
     bool help = false;
 };
 
@@ -65,7 +68,8 @@ bool parse_options(int argc, char** argv, Options* o, std::string* error) {
             return true;
         }
         if (arg != "--db" && arg != "--listen" && arg != "--play" && arg != "--rate-limit" && arg != "--workers" &&
-            arg != "--replay-seconds" && arg != "--role" && arg != "--instance") {
+            arg != "--replay-seconds" && arg != "--role" && arg != "--instance" &&
+            arg != "--lease-margin") {
             *error = "unknown option '" + arg + "' (see --help)";
             return false;
         }
@@ -84,6 +88,8 @@ bool parse_options(int argc, char** argv, Options* o, std::string* error) {
         else if (arg == "--play") o->play = value;
         else if (arg == "--rate-limit" && !parse_int("--rate-limit", value, 0, 1000000, &o->rate_limit, error)) return false;
         else if (arg == "--workers" && !parse_int("--workers", value, 1, MAX_WORKERS, &o->workers, error)) return false;
+        else if (arg == "--lease-margin" && !parse_int("--lease-margin", value, 1, 3600, &o->lease_margin, error))
+            return false;
         else if (arg == "--replay-seconds" && !parse_int("--replay-seconds", value, 1, 3600, &o->replay_seconds, error))
             return false;
         else if (arg == "--listen") {
@@ -153,7 +159,8 @@ int main(int argc, char** argv) {
     if (!api) pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     WorkSignal signal_;
     std::atomic<bool> stop{false};
-    WorkerSetup worker{store.get(), runner, o.replay_seconds, &signal_, &stop, o.instance};
+    WorkerSetup worker{store.get(), runner, o.replay_seconds, o.lease_margin, &signal_, &stop,
+                        o.instance};
     HallSetup setup{store.get(), o.rate_limit, o.play, [&signal_] { signal_.notify(); }, o.instance};
     Hall hall(setup);
     std::vector<std::thread> workers;

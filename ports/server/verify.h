@@ -35,6 +35,7 @@ struct WorkerSetup {
     Store* store = nullptr;
     std::string runner;  // burrowrotor-headless
     int replay_seconds = 0;
+    int lease_margin = 0;  // a claim holds its run this long past the replay's bound
     WorkSignal* signal = nullptr;
     const std::atomic<bool>* stop = nullptr;
     std::string instance;  // this server's name, in the log of each verdict
