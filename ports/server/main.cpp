@@ -24,7 +24,7 @@ namespace {
 const char USAGE[] =
     "usage: burrowrotor-server --db FILE|URI [--role api|worker|all] [--listen ADDRESS:PORT] [--play DIR]\n"
     "                          [--rate-limit N] [--workers N] [--replay-seconds N] [--lease-margin N]\n"
-    "                          [--instance NAME] [--help]\n"
+    "                          [--instance NAME] [--schema-only] [--help]\n"
     "\n"
     "Serves the hall of fame: the API under /api/, the hall at /, the browser game under /play/.\n"
     "  --db FILE            the SQLite database (made when missing), or\n"
@@ -36,6 +36,7 @@ const char USAGE[] =
     "  --rate-limit N       submissions a minute from one address (default 10, 0 for no limit)\n"
     "  --workers N          replays at once (default 1)\n"
     "  --replay-seconds N   wall-clock and processor bound of one replay (default 120)\n"
+    "  --schema-only        bring the database's schema up to date, then exit\n"
     "  --lease-margin N     seconds past that bound before a dead worker's run is taken again (default 30)\n";
 
 struct Options {
@@ -43,7 +44,7 @@ struct Options {
     unsigned short port = 8080;
     int rate_limit = DEFAULT_RATE_LIMIT, workers = DEFAULT_WORKERS, replay_seconds = REPLAY_WALL_SECONDS,
         lease_margin = LEASE_MARGIN_SECONDS;
-    bool help = false;
+    bool help = false, schema_only = false;
 };
 
 bool parse_int(const char* flag, const std::string& text, int low, int high, int* value, std::string* error) {
@@ -66,6 +67,10 @@ bool parse_options(int argc, char** argv, Options* o, std::string* error) {
         if (arg == "--help" || arg == "-h") {
             o->help = true;
             return true;
+        }
+        if (arg == "--schema-only") {
+            o->schema_only = true;
+            continue;
         }
         if (arg != "--db" && arg != "--listen" && arg != "--play" && arg != "--rate-limit" && arg != "--workers" &&
             arg != "--replay-seconds" && arg != "--role" && arg != "--instance" &&
@@ -143,6 +148,10 @@ int main(int argc, char** argv) {
     if (!sandbox_prepare(&error)) return fail(error);
     std::unique_ptr<Store> store = open_store(o.db, &error);
     if (store == nullptr) return fail(error);
+    if (o.schema_only) {
+        std::printf("burrowrotor-server: the schema is at version %d\n", SCHEMA_VERSION);
+        return 0;
+    }
 
     if (o.instance.empty()) {
         char host[256] = "";
