@@ -173,6 +173,20 @@ serve-scores-cluster: configure web
 	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
 	tools/hall_cluster.py $(BUILD) $(CLUSTER_DIR) --port $(CLUSTER_PORT) --play $(WEB_DIST)
 
+# The hall of fame's long proofs, each with its figures (docs/hall-of-fame.md):
+# load on SQLite and on the cluster, faults (kill -9 of an API server, a worker
+# and PostgreSQL), hostile clients, backups while submissions flow. All on
+# loopback addresses, each bounded in count and time; `make test` runs a short
+# slice of each.
+SOAK_SUBMISSIONS ?= 2000
+.PHONY: soak-server
+soak-server: configure
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	python3 tests/server/load_test.py $(BUILD) tests/data $(SOAK_SUBMISSIONS) 16
+	python3 tests/server/fault_test.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 4)) 600
+	python3 tests/server/hostile_test.py $(BUILD)/burrowrotor-server 500
+	python3 tests/server/backup_test.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 10))
+
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs
 # it under qemu-arm.
