@@ -90,7 +90,7 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 FUZZ_RUNS ?= 1000000
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for t in fuzz_gfx fuzz_tape; do \
+	@for t in fuzz_gfx fuzz_tape fuzz_hall; do \
 	  tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/$$t $$t -runs=$(FUZZ_RUNS) tests/fuzz $(FUZZ_BUILD)/fuzz-work || exit 1; \
 	done
 
