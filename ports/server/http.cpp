@@ -24,8 +24,8 @@ bool iequals(beast::string_view a, beast::string_view b) { return beast::iequals
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, Hall* hall, std::atomic<int>* open)
-        : stream_(std::move(socket)), hall_(hall), open_(open) {
+    Session(tcp::socket socket, Hall* hall, std::shared_ptr<std::atomic<int>> open)
+        : stream_(std::move(socket)), hall_(hall), open_(std::move(open)) {
         beast::error_code ec;
         const tcp::endpoint peer = stream_.socket().remote_endpoint(ec);
         if (!ec) address_ = peer.address().to_string();
@@ -139,7 +139,7 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     Hall* hall_;
-    std::atomic<int>* open_;
+    std::shared_ptr<std::atomic<int>> open_;  // the listener's count, which may go first at shutdown
     std::string address_;
 };
 
@@ -167,11 +167,11 @@ private:
     void on_accept(beast::error_code ec, tcp::socket socket) {
         if (ec == net::error::operation_aborted) return;
         if (!ec) {
-            if (open_.load() >= MAX_CONNECTIONS) {
+            if (open_->load() >= MAX_CONNECTIONS) {
                 socket.close(ec);  // full: the client may try again
             } else {
-                ++open_;
-                std::make_shared<Session>(std::move(socket), hall_, &open_)->start();
+                ++*open_;
+                std::make_shared<Session>(std::move(socket), hall_, open_)->start();
             }
         }
         accept();
@@ -180,7 +180,7 @@ private:
     net::io_context& ioc_;
     tcp::acceptor acceptor_;
     Hall* hall_;
-    std::atomic<int> open_{0};
+    std::shared_ptr<std::atomic<int>> open_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace

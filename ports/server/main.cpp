@@ -145,7 +145,11 @@ int main(int argc, char** argv) {
     if (access(runner.c_str(), X_OK) != 0) return fail(runner + ": " + std::strerror(errno) + " (it is found beside this program)");
     if (!o.play.empty() && access((o.play + "/index.html").c_str(), R_OK) != 0)
         return fail(o.play + "/index.html: " + std::strerror(errno) + " (build it with make web)");
-    if (!sandbox_prepare(&error)) return fail(error);
+    if (!sandbox_prepare(runner, &error)) return fail(error);
+    // A machine where the sandbox cannot run is found now, not blamed on the first tapes.
+    const ReplayOutcome check = sandbox_replay("", 1, 10, [](const std::string&) { return false; },
+                                               [] { return false; });
+    if (!check.finished) return fail("the replay sandbox does not work here: " + check.failure);
     std::unique_ptr<Store> store = open_store(o.db, &error);
     if (store == nullptr) return fail(error);
     if (o.schema_only) {
@@ -168,7 +172,7 @@ int main(int argc, char** argv) {
     if (!api) pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     WorkSignal signal_;
     std::atomic<bool> stop{false};
-    WorkerSetup worker{store.get(), runner, o.replay_seconds, o.lease_margin, &signal_, &stop,
+    WorkerSetup worker{store.get(), o.replay_seconds, o.lease_margin, &signal_, &stop,
                         o.instance};
     HallSetup setup{store.get(), o.rate_limit, o.play, [&signal_] { signal_.notify(); }, o.instance};
     Hall hall(setup);

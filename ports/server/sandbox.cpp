@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cstring>
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "ports/common/message.h"
@@ -27,6 +29,9 @@
 namespace {
 
 std::vector<sock_filter> s_filter;  // built once, installed by each child
+// The runner's path, at an address fixed for the server's life: the filter
+// lets a child execute this one name and nothing else.
+char s_runner[PATH_MAX];
 
 // What a replay does: the loader maps the program's libraries (opening them
 // read-only), the runner reads its tape from standard input, computes, and
@@ -38,7 +43,7 @@ const int ALLOWED[] = {
     SCMP_SYS(mprotect),      SCMP_SYS(munmap),          SCMP_SYS(mremap),     SCMP_SYS(madvise),
     SCMP_SYS(brk),           SCMP_SYS(access),          SCMP_SYS(arch_prctl), SCMP_SYS(set_tid_address),
     SCMP_SYS(set_robust_list), SCMP_SYS(rseq),          SCMP_SYS(getrandom),  SCMP_SYS(futex),
-    SCMP_SYS(execve),        SCMP_SYS(exit),            SCMP_SYS(exit_group), SCMP_SYS(rt_sigaction),
+    SCMP_SYS(exit),            SCMP_SYS(exit_group), SCMP_SYS(rt_sigaction),
     SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn),   SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday),
     SCMP_SYS(getpid),        SCMP_SYS(gettid),
 };
@@ -57,6 +62,9 @@ bool build_filter(std::string* error) {
         rc = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1,
                               SCMP_A2(SCMP_CMP_MASKED_EQ, O_ACCMODE | O_CREAT | O_TRUNC, 0));
     if (rc == 0) rc = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, SCMP_A1(SCMP_CMP_EQ, TCGETS));
+    if (rc == 0)
+        rc = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(execve), 1,
+                              SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(reinterpret_cast<std::uintptr_t>(s_runner))));
     if (rc == 0) rc = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A2(SCMP_CMP_EQ, 0));
     // The filter as BPF, through a memory file, so each child installs it
     // with one system call after fork.
@@ -98,7 +106,7 @@ bool build_filter(std::string* error) {
     sock_fprog program{static_cast<unsigned short>(s_filter.size()), s_filter.data()};
     if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) _exit(126);
     char* const no_environment[] = {nullptr};
-    execve(argv[0], argv, no_environment);
+    execve(s_runner, argv, no_environment);
     _exit(127);
 }
 
@@ -106,8 +114,8 @@ std::string describe_end(int status, int seconds, const std::string& err) {
     if (WIFEXITED(status)) {
         const std::size_t eol = err.find('\n');
         const std::string said = one_line(err.substr(0, eol == std::string::npos ? err.size() : eol));
-        if (WEXITSTATUS(status) == 126) return "the replay could not be set up in its sandbox";
-        if (WEXITSTATUS(status) == 127) return "the replay program could not be started";
+        if (WEXITSTATUS(status) == 126) return "cannot start the replay in its sandbox on this machine";
+        if (WEXITSTATUS(status) == 127) return "cannot start the replay program";
         return "the replay failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")" +
                (said.empty() ? "" : ": " + said);
     }
@@ -121,9 +129,16 @@ std::string describe_end(int status, int seconds, const std::string& err) {
 
 }  // namespace
 
-bool sandbox_prepare(std::string* error) { return !s_filter.empty() || build_filter(error); }
+bool sandbox_prepare(const std::string& runner, std::string* error) {
+    if (runner.size() >= sizeof s_runner) {
+        *error = runner + ": the path is too long";
+        return false;
+    }
+    std::memcpy(s_runner, runner.c_str(), runner.size() + 1);
+    return build_filter(error);
+}
 
-ReplayOutcome sandbox_replay(const std::string& runner, const std::string& tape, std::uint64_t frames, int seconds,
+ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int seconds,
                              const std::function<bool(const std::string&)>& on_line,
                              const std::function<bool()>& cancel) {
     ReplayOutcome outcome;
@@ -132,8 +147,8 @@ ReplayOutcome sandbox_replay(const std::string& runner, const std::string& tape,
     bool ready = tape_fd >= 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
     if (ready) ready = write(tape_fd, tape.data(), tape.size()) == static_cast<ssize_t>(tape.size());
     const std::string frames_text = std::to_string(frames);
-    std::vector<std::string> args = {runner, "--games", "--frames", frames_text, "--input", "/dev/stdin"};
-    std::vector<char*> argv;
+    std::vector<std::string> args = {"--games", "--frames", frames_text, "--input", "/dev/stdin"};
+    std::vector<char*> argv = {s_runner};
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     const pid_t pid = ready && lseek(tape_fd, 0, SEEK_SET) == 0 ? fork() : -1;

@@ -9,18 +9,20 @@
 #include <functional>
 #include <string>
 
-// Builds the seccomp filter once, before any replay; false with `error`.
-bool sandbox_prepare(std::string* error);
+// Names the runner (burrowrotor-headless) and builds the seccomp filter,
+// once, before any replay; false with `error`.
+bool sandbox_prepare(const std::string& runner, std::string* error);
 
 struct ReplayOutcome {
     bool finished = false;  // exited with status 0 on its own
     bool stopped = false;   // the caller asked to stop it early
-    std::string failure;    // otherwise: why it ended, one line
+    std::string failure;    // otherwise: why it ended, one line; "cannot start ..." when the
+                            // fault is this machine's, not the tape's
 };
 
-// Runs `runner` for `frames` frames on `tape`, at most `seconds` of wall clock
-// and processor time. Each line the child prints goes to `on_line`, which
+// Runs the runner for `frames` frames on `tape`, at most `seconds` of wall
+// clock and processor time. Each line the child prints goes to `on_line`, which
 // returns true to stop the child there. `cancel` is polled and stops it too.
-ReplayOutcome sandbox_replay(const std::string& runner, const std::string& tape, std::uint64_t frames, int seconds,
+ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int seconds,
                              const std::function<bool(const std::string&)>& on_line,
                              const std::function<bool()>& cancel);

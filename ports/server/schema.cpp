@@ -35,7 +35,8 @@ const char* const STEPS[] = {
          run BIGINT NOT NULL REFERENCES runs(id),
          date TEXT NOT NULL,
          PRIMARY KEY (mode, speed, name_key));
-       CREATE INDEX board_rank ON board(mode, speed, score DESC, run);)",
+       CREATE INDEX board_rank ON board(mode, speed, score DESC, run);
+       CREATE INDEX board_run ON board(run);)",
 };
 
 }  // namespace

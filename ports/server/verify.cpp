@@ -49,7 +49,7 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         return g.mode == job.mode && g.speed == job.speed && g.score == job.score;  // enough: stop there
     };
     const ReplayOutcome outcome =
-        sandbox_replay(setup.runner, job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
+        sandbox_replay(job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
     if (setup.stop->load() && !outcome.finished) {
         *why = "the server stopped during the replay";
         return false;
@@ -62,7 +62,7 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         *verdict = Verdict{false, "the replay printed a line that is not a game", ""};
         return true;
     }
-    *verdict = judge_games(job, games);
+    *verdict = judge_games(job, games, static_cast<std::int64_t>(last));
     if (!verdict->accepted && !outcome.finished && !outcome.failure.empty()) verdict->reason = outcome.failure;
     return true;
 }
@@ -72,22 +72,28 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
 bool parse_game_line(const std::string& line, ReplayedGame* game) {
     const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
     if (!j.is_object()) return false;
-    for (const char* key : {"game", "mode", "speed", "score"})
+    for (const char* key : {"game", "mode", "speed", "score", "start", "crash"})
         if (!j.contains(key) || !j[key].is_number_integer()) return false;
     if (!j.contains("fingerprint") || !j["fingerprint"].is_string()) return false;
     game->number = j["game"].get<std::int64_t>();
     game->mode = j["mode"].get<std::int64_t>();
     game->speed = j["speed"].get<std::int64_t>();
     game->score = j["score"].get<std::int64_t>();
+    game->start = j["start"].get<std::int64_t>();
+    game->crash = j["crash"].get<std::int64_t>();
     game->fingerprint = j["fingerprint"].get<std::string>();
     return is_hex16(game->fingerprint);
 }
 
-Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games) {
+Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games, std::int64_t tape_end) {
     std::string there, elsewhere;
     std::size_t named_there = 0, named_elsewhere = 0;
+    const ReplayedGame* cut = nullptr;  // a game of the claimed kind still running when the tape ends
+    bool ended_in_tape = false;         // one of the claimed kind crashed before the tape's last line
     for (const ReplayedGame& g : games) {
         if (g.mode == job.mode && g.speed == job.speed) {
+            ended_in_tape = ended_in_tape || g.crash <= tape_end;
+            if (g.start <= tape_end && g.crash > tape_end) cut = &g;
             if (g.score == job.score)
                 return Verdict{true, "game " + std::to_string(g.number) + " of the tape ends at " + kind(g.mode, g.speed) +
                                          " with score " + std::to_string(g.score),
@@ -99,6 +105,11 @@ Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games) {
     }
     const std::string claim = kind(job.mode, job.speed) + " with score " + std::to_string(job.score);
     if (games.empty()) return Verdict{false, "no game ends in the tape, so none ends at " + claim, ""};
+    if (cut != nullptr && !ended_in_tape)
+        return Verdict{false, "the tape ends in frame " + std::to_string(tape_end) + ", before its game at " +
+                                  kind(job.mode, job.speed) + " crashes (played on, it ends in frame " +
+                                  std::to_string(cut->crash) + " with score " + std::to_string(cut->score) + ")",
+                       ""};
     if (named_there > 0)
         return Verdict{false, "no game of the tape ends at " + claim + "; its games there end with " + there +
                                   (named_there > GAMES_NAMED ? ", ..." : ""), ""};

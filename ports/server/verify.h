@@ -13,15 +13,16 @@
 
 // One game as burrowrotor-headless --games reports it.
 struct ReplayedGame {
-    std::int64_t number = 0, mode = 0, speed = 0, score = 0;
+    std::int64_t number = 0, mode = 0, speed = 0, score = 0, start = 0, crash = 0;
     std::string fingerprint;
 };
 
 // Reads one line of --games; false when it is not one.
 bool parse_game_line(const std::string& line, ReplayedGame* game);
 
-// The verdict on a claim from the games the whole tape played.
-Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games);
+// The verdict on a claim from the games the whole tape played; `tape_end`
+// is the frame of the tape's last line.
+Verdict judge_games(const Job& job, const std::vector<ReplayedGame>& games, std::int64_t tape_end);
 
 // Tells waiting workers that a run was queued.
 struct WorkSignal {
@@ -33,7 +34,6 @@ struct WorkSignal {
 
 struct WorkerSetup {
     Store* store = nullptr;
-    std::string runner;  // burrowrotor-headless
     int replay_seconds = 0;
     int lease_margin = 0;  // a claim holds its run this long past the replay's bound
     WorkSignal* signal = nullptr;

@@ -14,7 +14,7 @@
 TEST(Sandbox, MisbehavingReplaysAreStoppedAndRejected) {
     const std::string db = std::string(BURROW_TEST_OUT) + "/sandbox-" + std::to_string(getpid()) + ".sqlite";
     std::string error;
-    ASSERT_TRUE(sandbox_prepare(&error)) << error;
+    ASSERT_TRUE(sandbox_prepare(MISBEHAVE, &error)) << error;
     std::unique_ptr<Store> store = open_store(db, &error);
     ASSERT_TRUE(store) << error;
     const struct {
@@ -32,7 +32,7 @@ TEST(Sandbox, MisbehavingReplaysAreStoppedAndRejected) {
     }
     WorkSignal signal;
     std::atomic<bool> stop{false};
-    WorkerSetup setup{store.get(), MISBEHAVE, 2, 30, &signal, &stop, "test"};
+    WorkerSetup setup{store.get(), 2, 30, &signal, &stop, "test"};
     std::thread worker(run_worker, std::cref(setup), 1);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         RunInfo info;

@@ -11,7 +11,9 @@
 //    alone, online and again offline from the service worker's cache; a new
 //    build's worker replaces the old cache; the frame is scaled by 3; real keys
 //    move the menu and start a game, of which it saves a screenshot; leaving
-//    or hiding the page pauses the game until P.
+//    or hiding the page pauses the game until P;
+//  - with --server, the hall of fame: it lists a run it verified, and the
+//    entry's link replays the run's tape in the game it serves, frame for frame.
 // Without Chromium or playwright-core it exits 77, which CTest reports as skipped.
 // node browser_test.js --runner R --dist web/dist --tape T --screenshot out.png
 //   (the phone's screenshots go beside it, as out-phone-landscape.png ...)
@@ -20,7 +22,7 @@ const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const { execFileSync } = require('child_process');
+const { execFileSync, spawn } = require('child_process');
 const { parseArgs } = require('util');
 
 const FRAMES = 600;
@@ -28,7 +30,8 @@ const KEY = 'burrowrotor.best-scores';
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const { values: args } = parseArgs({ options: { runner: { type: 'string' }, dist: { type: 'string' },
-                                                tape: { type: 'string' }, screenshot: { type: 'string' } } });
+                                                tape: { type: 'string' }, screenshot: { type: 'string' },
+                                                server: { type: 'string' } } });
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Profiles, traces and files the test serves go here, and go at exit.
@@ -235,6 +238,43 @@ async function desktop(origin, site) {
   } finally {
     await context.close();
   }
+  return expected;
+}
+
+// A burrowrotor-server of its own on a free loopback port, stopped at the end.
+async function hall(expected) {
+  const server = spawn(args.server, ['--db', path.join(WORK, 'hall.sqlite'), '--listen', '127.0.0.1:0',
+                                     '--play', args.dist], { stdio: ['ignore', 'pipe', 'inherit'] });
+  try {
+    const origin = await new Promise((resolve, reject) => {
+      server.stdout.once('data', (line) => resolve(String(line).match(/http:\/\/[0-9.:]+/)[0]));
+      server.once('exit', () => reject(new Error('FAILED: burrowrotor-server stopped at start')));
+    });
+    const game = JSON.parse(execFileSync(args.runner, ['--games', '--input', args.tape]).toString().split('\n')[0]);
+    const run = { name: 'Browser', mode: game.mode, speed: game.speed, score: game.score,
+                  tape: fs.readFileSync(args.tape, 'utf8') };
+    ok((await fetch(origin + '/api/runs', { method: 'POST', body: JSON.stringify(run) })).status === 202,
+       'the hall of fame takes a run');
+    const context = await launch({ viewport: { width: 1000, height: 860 } });
+    try {
+      const page = await context.newPage();
+      let link = null;
+      for (const end = Date.now() + 60000; link === null && Date.now() < end; await sleep(200)) {
+        await page.goto(origin + '/');
+        link = await page.waitForSelector(`#board-${game.mode}-${game.speed} a`, { timeout: 1000 }).catch(() => null);
+      }
+      ok(link !== null && await link.textContent() === `Browser ${game.score}`, 'the hall lists the verified run');
+      await page.goto(origin + await link.getAttribute('href') + `&fast=1&frames=${FRAMES}`);
+      const r = await until(page, 'the replay of the hall\'s entry', (x) => x.frames >= FRAMES || x.error, 120000);
+      const first = expected.findIndex((hash, i) => r.hashes[i] !== hash);
+      ok(r.hashes.length === FRAMES && first < 0, `the entry's replay shows the headless runner's ${FRAMES} frames` +
+         (first < 0 ? '' : ` (frame ${first + 1}: ${r.hashes[first] || r.error}, headless ${expected[first]})`));
+    } finally {
+      await context.close();
+    }
+  } finally {
+    server.kill();
+  }
 }
 
 // The server goes with the process.
@@ -242,7 +282,8 @@ async function desktop(origin, site) {
   const site = { down: false, extra: { '/crash.tape': args.tape } };
   const origin = await serve(site);
   await phone(origin);
-  await desktop(origin, site);
+  const expected = await desktop(origin, site);
+  if (args.server) await hall(expected);
 })().then(() => process.exit(0), (error) => {
   console.log(error.message.startsWith('FAILED') ? error.message : error.stack);
   process.exit(1);
