@@ -182,10 +182,10 @@ SOAK_SUBMISSIONS ?= 2000
 .PHONY: soak-server
 soak-server: configure
 	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
-	python3 tests/server/load_test.py $(BUILD) tests/data $(SOAK_SUBMISSIONS) 16
-	python3 tests/server/fault_test.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 4)) 600
-	python3 tests/server/hostile_test.py $(BUILD)/burrowrotor-server 500
-	python3 tests/server/backup_test.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 10))
+	python3 tools/hall_proof_load.py $(BUILD) tests/data $(SOAK_SUBMISSIONS) 16
+	python3 tools/hall_proof_faults.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 4)) 600
+	python3 tools/hall_proof_hostile.py $(BUILD)/burrowrotor-server 500
+	python3 tools/hall_proof_backup.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 10))
 
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs

@@ -28,9 +28,10 @@ const char USAGE[] =
     "\n"
     "Serves the hall of fame: the API under /api/, the hall at /, the browser game under /play/.\n"
     "  --db FILE            the SQLite database (made when missing), or\n"
-    "  --db postgresql://…  a PostgreSQL database shared by several servers\n"
+    "  --db postgresql://... a PostgreSQL database shared by several servers\n"
     "  --role R             api: only the HTTP side; worker: only the replays; all (default): both\n"
-    "  --instance NAME      names this server in the X-Served-By header and its log (default host-pid)\n"
+    "  --instance NAME      names this server in its log (default host-pid) and, when given, in the\n"
+    "                       X-Served-By header of its answers\n"
     "  --listen ADDR:PORT   where to listen (default 127.0.0.1:8080; port 0 picks a free one)\n"
     "  --play DIR           the browser build's files (web/dist) to serve under /play/\n"
     "  --rate-limit N       submissions a minute from one address (default 10, 0 for no limit)\n"
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const std::string served_by = o.instance;  // an internal name is not sent unless asked for
     if (o.instance.empty()) {
         char host[256] = "";
         gethostname(host, sizeof host - 1);
@@ -174,7 +176,7 @@ int main(int argc, char** argv) {
     std::atomic<bool> stop{false};
     WorkerSetup worker{store.get(), o.replay_seconds, o.lease_margin, &signal_, &stop,
                         o.instance};
-    HallSetup setup{store.get(), o.rate_limit, o.play, [&signal_] { signal_.notify(); }, o.instance};
+    HallSetup setup{store.get(), o.rate_limit, o.play, [&signal_] { signal_.notify(); }, served_by};
     Hall hall(setup);
     std::vector<std::thread> workers;
     if (replays) {

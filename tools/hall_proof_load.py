@@ -4,10 +4,9 @@ cluster (PostgreSQL, two API servers, two workers, HAProxy): submissions a
 second with p50 and p99 and verified games a second, one JSON line each.
 Nothing may be lost and no answer may be a 5xx. The cluster part reports
 SKIPPED where PostgreSQL or HAProxy is missing.
-   load_test.py BUILD_DIR DATA_DIR SUBMISSIONS CONCURRENCY"""
+   hall_proof_load.py BUILD_DIR DATA_DIR SUBMISSIONS CONCURRENCY"""
 import json, os, shutil, subprocess, sys, tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
 import hall_cluster, hall_load
 
 BUILD, DATA, COUNT, CONCURRENCY = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])

@@ -4,10 +4,9 @@ server, a worker and PostgreSQL itself are each killed with SIGKILL at a
 random moment and started again. Every submission answered 202 must end
 accepted or rejected, with exactly one verdict logged; no board may hold a
 game twice; no run may stay verifying past its lease.
-   fault_test.py BUILD_DIR DATA_DIR SUBMISSIONS SECONDS"""
+   hall_proof_faults.py BUILD_DIR DATA_DIR SUBMISSIONS SECONDS"""
 import json, os, random, re, shutil, sys, tempfile, threading, time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
 import hall_cluster, hall_load
 
 BUILD, DATA, COUNT, SECONDS = sys.argv[1], sys.argv[2], int(sys.argv[3]), float(sys.argv[4])

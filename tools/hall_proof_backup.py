@@ -6,11 +6,10 @@ what its accepted runs make them (no verdict without its board entry), every
 run accepted there is accepted in the original, and a server serves it.
 Then the settled SQLite hall is moved into an empty PostgreSQL
 (tools/hall_move.py) and both boards must be equal.
-   backup_test.py BUILD_DIR DATA_DIR SUBMISSIONS"""
+   hall_proof_backup.py BUILD_DIR DATA_DIR SUBMISSIONS"""
 import json, os, shutil, sqlite3, subprocess, sys, tempfile, threading
 
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools')
-sys.path.insert(0, TOOLS)
+TOOLS = os.path.dirname(os.path.abspath(__file__))
 import hall_cluster, hall_load
 
 BUILD, DATA, COUNT = sys.argv[1], sys.argv[2], int(sys.argv[3])

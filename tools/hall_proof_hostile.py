@@ -6,7 +6,7 @@ name that is not UTF-8. Each is refused or closed within its bound; the
 server's peak memory stays bounded; an honest client's p99 during the attack
 stays within twice its quiet value (with a floor of FLOOR_MS for timer noise
 on a shared machine). Prints the figures as one JSON line.
-   hostile_test.py SERVER [SLOW_CONNECTIONS]"""
+   hall_proof_hostile.py SERVER [SLOW_CONNECTIONS]"""
 import gzip, http.client, json, os, selectors, shutil, socket, subprocess, sys, tempfile, threading, time
 
 SERVER = sys.argv[1]
