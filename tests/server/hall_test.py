@@ -123,15 +123,18 @@ try:
     check(boards == [0, 1, 0, 0, 1, 0, 2, 0, 1, 0, 0, 1], 'the accepted entries and no other: %s' % boards)
     check(request('GET', '/')[0] == 200 and request('GET', '/api/boards/3/0')[0] == 404, 'the hall page; no board 3/0')
 
-    # A run whose worker died mid-replay (its lease ran out) is taken again.
-    dead = ("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
-            " submitted) VALUES ('Late', 'late', 0, 1, 3036, %s, 'verifying', 1, 'dead', 0, 0)")
-    if postgres:
-        lost = int(postgres.sql(dead % ":'tape'" + ' RETURNING id', tape=tapes['normal-medium']))
-    else:
+    # A run whose worker died mid-replay (its lease ran out) is taken again,
+    # unless that was its third claim: then it is rejected with the last reason.
+    def dead_worker(attempts):
+        dead = ("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
+                " submitted, last_error) VALUES ('Late', 'late', 0, 1, 3036, %s, 'verifying', " + str(attempts) +
+                ", 'dead', 0, 0, 'the replay hung')")
+        if postgres:
+            return int(postgres.sql(dead % ":'tape'" + ' RETURNING id', tape=tapes['normal-medium']))
         with sqlite3.connect(db, timeout=30) as con:
-            lost = con.execute(dead % '?', (tapes['normal-medium'],)).lastrowid
-    check(verdict(lost)['reason'].startswith('the same game as run'), 'a run left by a dead worker is verified again')
+            return con.execute(dead % '?', (tapes['normal-medium'],)).lastrowid
+    check(verdict(dead_worker(1))['reason'].startswith('the same game as run'), 'a run left by a dead worker is verified again')
+    check(verdict(dead_worker(3))['reason'] == 'verification failed 3 times: the replay hung', 'a third lost claim rejects')
 finally:
     server.terminate()
     check(server.wait(timeout=30) == 0, 'the server stops on SIGTERM')
