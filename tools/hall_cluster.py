@@ -42,8 +42,10 @@ class Postgres:
         self.start()
 
     def tool(self, name, *args):
+        # A session of its own: Ctrl-C in the terminal reaches only the script, which stops the database last.
         return subprocess.run(self.as_user + [os.path.join(PG_BIN, name)] + list(args), check=True,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True).stdout
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                              start_new_session=True).stdout
 
     def start(self):
         self.tool('pg_ctl', '-D', self.data, '-w', '-t', '60', '-l', os.path.join(self.dir, 'postgres.log'), 'start',
