@@ -4,8 +4,10 @@
 // processes may open the same file (they wait for each other's writes).
 #include <sqlite3.h>
 
+#include <chrono>
 #include <ctime>
 #include <mutex>
+#include <thread>
 
 #include "ports/server/store.h"
 
@@ -69,7 +71,14 @@ public:
     // The pragmas and the schema; false with `error`.
     bool start(std::string* error) {
         sqlite3_busy_timeout(db_, 10000);
-        if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
+        // Turning a new file to WAL needs it to itself, and the busy handler is
+        // not asked: a server started beside another (an API server and a
+        // worker on one file) waits here for up to the same ten seconds.
+        for (int wait = 0; !exec("PRAGMA journal_mode=WAL", error); ++wait) {
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == 100) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
         if (!exec("BEGIN IMMEDIATE; CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL);", error))
             return false;
         std::int64_t version = 0;

@@ -62,6 +62,8 @@ if sys.argv[4:] == ['postgres']:
 db = postgres.uri if postgres else os.path.join(work, 'hall.sqlite')
 server = subprocess.Popen([SERVER, '--db', db, '--listen', '127.0.0.1:0', '--workers', '2', '--replay-seconds', '8'],
                           stdout=subprocess.PIPE, text=True)
+# Beside it, started at the same moment on the same new database, a server that only replays.
+worker = subprocess.Popen([SERVER, '--db', db, '--role', 'worker', '--replay-seconds', '8'], stdout=subprocess.DEVNULL)
 try:
     port = int(server.stdout.readline().rsplit(':', 1)[1].strip('/\n'))
     tapes = {g: open(os.path.join(DATA, 'golden-%s.tape' % g)).read() for g in GOLDENS}
@@ -137,7 +139,8 @@ try:
     check(verdict(dead_worker(3))['reason'] == 'verification failed 3 times: the replay hung', 'a third lost claim rejects')
 finally:
     server.terminate()
-    check(server.wait(timeout=30) == 0, 'the server stops on SIGTERM')
+    worker.terminate()
+    check(server.wait(timeout=30) == 0 and worker.wait(timeout=30) == 0, 'both servers stop on SIGTERM')
     if postgres:
         postgres.stop()
     shutil.rmtree(work)
