@@ -90,7 +90,7 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 FUZZ_RUNS ?= 1000000
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for t in fuzz_gfx fuzz_tape; do \
+	@for t in fuzz_gfx fuzz_tape fuzz_hall; do \
 	  tests/fuzz/run_fuzz.sh $(FUZZ_BUILD)/$$t $$t -runs=$(FUZZ_RUNS) tests/fuzz $(FUZZ_BUILD)/fuzz-work || exit 1; \
 	done
 
@@ -160,6 +160,32 @@ serve-scores: configure web
 	@mkdir -p "$$(dirname "$(SCORES_DB)")"
 	@echo "The hall of fame: http://$(SCORES_LISTEN)/ (Ctrl-C stops the server)"
 	$(BUILD)/burrowrotor-server --listen $(SCORES_LISTEN) --db "$(SCORES_DB)" --play $(WEB_DIST)
+
+# The hall of fame as it runs on several machines, here all on 127.0.0.1: a
+# PostgreSQL of its own (data in $(CLUSTER_DIR)/pg), two API servers, two
+# workers and HAProxy in front on $(CLUSTER_PORT); Ctrl-C stops them all
+# (tools/hall_cluster.py, docs/hall-of-fame.md).
+CLUSTER_DIR  ?= $(BUILD)/hall-cluster
+CLUSTER_PORT ?= 8080
+
+.PHONY: serve-scores-cluster
+serve-scores-cluster: configure web
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	tools/hall_cluster.py $(BUILD) $(CLUSTER_DIR) --port $(CLUSTER_PORT) --play $(WEB_DIST)
+
+# The hall of fame's long proofs, each with its figures (docs/hall-of-fame.md):
+# load on SQLite and on the cluster, faults (kill -9 of an API server, a worker
+# and PostgreSQL), hostile clients, backups while submissions flow. All on
+# loopback addresses, each bounded in count and time; `make test` runs a short
+# slice of each.
+SOAK_SUBMISSIONS ?= 2000
+.PHONY: soak-server
+soak-server: configure
+	cmake --build $(BUILD) -j $(JOBS) --target burrowrotor-server
+	python3 tools/hall_proof_load.py $(BUILD) tests/data $(SOAK_SUBMISSIONS) 16
+	python3 tools/hall_proof_faults.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 4)) 600
+	python3 tools/hall_proof_hostile.py $(BUILD)/burrowrotor-server 500
+	python3 tools/hall_proof_backup.py $(BUILD) tests/data $$(($(SOAK_SUBMISSIONS) / 10))
 
 # The handheld: a static ARM binary, $(ARM_BUILD)/burrowrotor-handheld, to copy
 # onto the device (docs/handheld.md). `make test` builds its own copy and runs

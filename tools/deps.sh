@@ -34,6 +34,8 @@ test=(
   python3 util-linux
   # the hall of fame's server (ports/server)
   libboost1.81-dev nlohmann-json3-dev libsqlite3-dev libseccomp-dev
+  # its PostgreSQL store, and the PostgreSQL and load balancer its tests start
+  libpq-dev postgresql-15 haproxy
   # make install and make package, checked by the tests (install_test.sh)
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot
 )

@@ -59,12 +59,14 @@ struct HallSetup {
     int rate_limit = 0;         // submissions per minute per address, 0 for none
     std::string play_dir;       // the browser build's files, or empty
     std::function<void()> queued;  // told after each queued run
+    std::string instance;          // this server's name, sent in X-Served-By
 };
 
 class Hall {
 public:
     explicit Hall(HallSetup setup) : setup_(std::move(setup)), rate_(setup_.rate_limit) {}
     HallResponse handle(const HallRequest& request);
+    const std::string& instance() const { return setup_.instance; }
 
 private:
     HallResponse submit(const HallRequest& request);

@@ -94,6 +94,7 @@ private:
         auto res = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(answer.status), 11);
         res->set(http::field::content_type, answer.content_type);
         res->set(http::field::cache_control, "no-store");
+        if (!hall_->instance().empty()) res->set("X-Served-By", hall_->instance());
         if (!answer.allow.empty()) res->set(http::field::allow, answer.allow);
         if (!answer.location.empty()) res->set(http::field::location, answer.location);
         res->body() = answer.body;

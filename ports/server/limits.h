@@ -46,5 +46,6 @@ constexpr std::uint64_t REPLAY_TAIL_FRAMES = 600;     // played after the tape's
 constexpr int LEASE_MARGIN_SECONDS = 30;
 constexpr int MAX_ATTEMPTS = 3;
 constexpr int WORKER_POLL_MILLISECONDS = 500;  // between looks at an empty queue
+constexpr int FINISH_TRIES = 10;              // a second apart, to write a verdict while the database is away
 constexpr int DEFAULT_WORKERS = 1;
 constexpr int MAX_WORKERS = 64;

@@ -1,5 +1,8 @@
 #include "ports/server/store.h"
 
+#include <chrono>
+#include <thread>
+
 const char* run_state_name(RunState state) {
     switch (state) {
     case RunState::queued: return "queued";
@@ -15,5 +18,12 @@ std::unique_ptr<Store> open_store(const std::string& where, std::string* error) 
         *error = "no database given (--db FILE)";
         return nullptr;
     }
+    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0)
+        return open_postgres_store(where, error);
     return open_sqlite_store(where, error);
+}
+
+bool Store::wait_for_runs(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return false;
 }

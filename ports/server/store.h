@@ -1,6 +1,7 @@
 // What the hall of fame keeps, behind one narrow interface: the runs sent in,
 // the queue their verification runs from, and the twelve boards. One file
-// per engine implements it (store_sqlite.cpp); every method may be called
+// per engine implements it (store_sqlite.cpp for one machine,
+// store_postgres.cpp for many); every method may be called
 // from any thread, and every write that belongs together is one transaction.
 //
 // A run goes queued -> verifying (claimed by a worker under a lease) ->
@@ -89,11 +90,22 @@ public:
     // Gives a claimed run back to the queue (its worker could not verify it),
     // keeping `why` for when its attempts run out.
     virtual bool release_job(const Job& job, const std::string& why, std::string* error) = 0;
+    // Waits at most `milliseconds` for word that a run was queued, by any
+    // server on the same database; true when it came. An engine that cannot
+    // be told simply waits.
+    virtual bool wait_for_runs(int milliseconds);
 };
 
-// Opens the store named by `where` (a file name: SQLite) and brings its
+// Opens the store named by `where` (postgresql://... or postgres://...:
+// PostgreSQL; anything else is an SQLite file) and brings its
 // schema to the newest version; null with `error` on failure.
 std::unique_ptr<Store> open_store(const std::string& where, std::string* error);
 
 // The engines.
 std::unique_ptr<Store> open_sqlite_store(const std::string& path, std::string* error);
+std::unique_ptr<Store> open_postgres_store(const std::string& uri, std::string* error);
+
+// The schema both engines share (schema.cpp): SCHEMA_VERSION steps, step v
+// bringing version v to v + 1, in the engine's dialect.
+extern const int SCHEMA_VERSION;
+std::string schema_step(int version, bool postgres);

@@ -4,47 +4,15 @@
 // processes may open the same file (they wait for each other's writes).
 #include <sqlite3.h>
 
+#include <chrono>
 #include <ctime>
 #include <mutex>
+#include <thread>
 
 #include "ports/server/store.h"
 
 namespace {
 
-// Each entry brings the schema from its index to the next version.
-const char* const MIGRATIONS[] = {
-    R"(CREATE TABLE runs(
-         id INTEGER PRIMARY KEY,
-         name TEXT NOT NULL,
-         name_key TEXT NOT NULL,
-         mode INTEGER NOT NULL,
-         speed INTEGER NOT NULL,
-         score INTEGER NOT NULL,
-         tape TEXT,
-         state TEXT NOT NULL CHECK (state IN ('queued', 'verifying', 'accepted', 'rejected')),
-         reason TEXT NOT NULL DEFAULT '',
-         fingerprint TEXT,
-         attempts INTEGER NOT NULL DEFAULT 0,
-         last_error TEXT NOT NULL DEFAULT '',
-         lease TEXT,
-         lease_until INTEGER,
-         submitted INTEGER NOT NULL,
-         decided INTEGER);
-       CREATE INDEX runs_queue ON runs(state, id);
-       CREATE UNIQUE INDEX runs_game ON runs(mode, speed, fingerprint) WHERE state = 'accepted';
-       CREATE TABLE board(
-         mode INTEGER NOT NULL,
-         speed INTEGER NOT NULL,
-         name_key TEXT NOT NULL,
-         name TEXT NOT NULL,
-         score INTEGER NOT NULL,
-         run INTEGER NOT NULL REFERENCES runs(id),
-         date TEXT NOT NULL,
-         PRIMARY KEY (mode, speed, name_key));
-       CREATE INDEX board_rank ON board(mode, speed, score DESC, run);
-       CREATE INDEX board_run ON board(run);)",
-};
-constexpr int SCHEMA_VERSION = sizeof MIGRATIONS / sizeof MIGRATIONS[0];
 
 std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -103,7 +71,14 @@ public:
     // The pragmas and the schema; false with `error`.
     bool start(std::string* error) {
         sqlite3_busy_timeout(db_, 10000);
-        if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
+        // Turning a new file to WAL needs it to itself, and the busy handler is
+        // not asked: a server started beside another (an API server and a
+        // worker on one file) waits here for up to the same ten seconds.
+        for (int wait = 0; !exec("PRAGMA journal_mode=WAL", error); ++wait) {
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == 100) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
         if (!exec("BEGIN IMMEDIATE; CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL);", error))
             return false;
         std::int64_t version = 0;
@@ -118,7 +93,7 @@ public:
             return rollback();
         }
         for (auto v = static_cast<int>(version); v < SCHEMA_VERSION; ++v)
-            if (!exec(MIGRATIONS[v], error)) return rollback();
+            if (!exec(schema_step(v, false).c_str(), error)) return rollback();
         Statement set(db_, "UPDATE schema_version SET version = ?");
         set.bind(1, SCHEMA_VERSION);
         if (set.step() != SQLITE_DONE) return abort("cannot record the schema version", error);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "ports/common/best_scores.h"
 #include "ports/common/tape.h"
@@ -125,7 +126,7 @@ void WorkSignal::notify() {
 }
 
 void run_worker(const WorkerSetup& setup, int number) {
-    const int lease = setup.replay_seconds + LEASE_MARGIN_SECONDS;
+    const int lease = setup.replay_seconds + setup.lease_margin;
     while (!setup.stop->load()) {
         Job job;
         bool got = false;
@@ -147,13 +148,20 @@ void run_worker(const WorkerSetup& setup, int number) {
                 std::fprintf(stderr, "burrowrotor-server: worker %d: %s\n", number, error.c_str());
             continue;
         }
-        if (!setup.store->finish_job(job, verdict, &written, &held, &error)) {
-            std::fprintf(stderr, "burrowrotor-server: worker %d: run %lld: %s\n", number,
-                         static_cast<long long>(job.run), error.c_str());
-            continue;
+        // A verdict is worth keeping through a short loss of the database;
+        // past these tries the lease runs out and the run is verified again.
+        bool wrote = false;
+        for (int i = 0; i < FINISH_TRIES && !wrote && !setup.stop->load(); ++i) {
+            if (i > 0) std::this_thread::sleep_for(std::chrono::seconds(1));
+            wrote = setup.store->finish_job(job, verdict, &written, &held, &error);
+            if (!wrote)
+                std::fprintf(stderr, "burrowrotor-server: worker %d: run %lld: %s\n", number,
+                             static_cast<long long>(job.run), error.c_str());
         }
+        if (!wrote) continue;
         if (held)
-            std::fprintf(stderr, "burrowrotor-server: run %lld %s: %s\n", static_cast<long long>(job.run),
-                         written.accepted ? "accepted" : "rejected", written.reason.c_str());
+            std::fprintf(stderr, "burrowrotor-server: run %lld %s by %s worker %d: %s\n",
+                         static_cast<long long>(job.run), written.accepted ? "accepted" : "rejected",
+                         setup.instance.c_str(), number, written.reason.c_str());
     }
 }

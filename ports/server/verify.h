@@ -35,8 +35,10 @@ struct WorkSignal {
 struct WorkerSetup {
     Store* store = nullptr;
     int replay_seconds = 0;
+    int lease_margin = 0;  // a claim holds its run this long past the replay's bound
     WorkSignal* signal = nullptr;
     const std::atomic<bool>* stop = nullptr;
+    std::string instance;  // this server's name, in the log of each verdict
 };
 
 // Settles runs until *stop: claim, replay, verdict; waits on the signal (or

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """The hall of fame end to end: a real burrowrotor-server on a free loopback
-port with a temporary database, real HTTP from 127.0.0.x addresses only.
-   hall_test.py SERVER HEADLESS DATA_DIR"""
+port with a temporary database (SQLite, or with `postgres` a PostgreSQL of its
+own), real HTTP from 127.0.0.x addresses only.
+   hall_test.py SERVER HEADLESS DATA_DIR [postgres]"""
 import http.client, json, os, shutil, sqlite3, subprocess, sys, tempfile, time
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
+import hall_cluster
 
 SERVER, RUNNER, DATA = sys.argv[1:4]
 GOLDENS = ['coin-fast', 'coin-slow', 'moving-madness', 'moving-slow', 'normal-medium']
@@ -50,9 +53,17 @@ def verdict(run_id, seconds=60):
 
 
 work = tempfile.mkdtemp(prefix='burrow-hall-')
-db = os.path.join(work, 'hall.sqlite')
+os.chmod(work, 0o755)  # for PostgreSQL's own user
+postgres = None
+if sys.argv[4:] == ['postgres']:
+    if hall_cluster.postgres_missing():
+        sys.exit(print('SKIPPED: ' + hall_cluster.postgres_missing()) or 77)
+    postgres = hall_cluster.Postgres(os.path.join(work, 'pg'))
+db = postgres.uri if postgres else os.path.join(work, 'hall.sqlite')
 server = subprocess.Popen([SERVER, '--db', db, '--listen', '127.0.0.1:0', '--workers', '2', '--replay-seconds', '8'],
                           stdout=subprocess.PIPE, text=True)
+# Beside it, started at the same moment on the same new database, a server that only replays.
+worker = subprocess.Popen([SERVER, '--db', db, '--role', 'worker', '--replay-seconds', '8'], stdout=subprocess.DEVNULL)
 try:
     port = int(server.stdout.readline().rsplit(':', 1)[1].strip('/\n'))
     tapes = {g: open(os.path.join(DATA, 'golden-%s.tape' % g)).read() for g in GOLDENS}
@@ -114,14 +125,23 @@ try:
     check(boards == [0, 1, 0, 0, 1, 0, 2, 0, 1, 0, 0, 1], 'the accepted entries and no other: %s' % boards)
     check(request('GET', '/')[0] == 200 and request('GET', '/api/boards/3/0')[0] == 404, 'the hall page; no board 3/0')
 
-    # A run whose worker died mid-replay (its lease ran out) is taken again.
-    with sqlite3.connect(db, timeout=30) as con:
-        lost = con.execute("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
-                           " submitted) VALUES ('Late', 'late', 0, 1, 3036, ?, 'verifying', 1, 'dead', 0, 0)",
-                           (tapes['normal-medium'],)).lastrowid
-    check(verdict(lost)['reason'].startswith('the same game as run'), 'a run left by a dead worker is verified again')
+    # A run whose worker died mid-replay (its lease ran out) is taken again,
+    # unless that was its third claim: then it is rejected with the last reason.
+    def dead_worker(attempts):
+        dead = ("INSERT INTO runs(name, name_key, mode, speed, score, tape, state, attempts, lease, lease_until,"
+                " submitted, last_error) VALUES ('Late', 'late', 0, 1, 3036, %s, 'verifying', " + str(attempts) +
+                ", 'dead', 0, 0, 'the replay hung')")
+        if postgres:
+            return int(postgres.sql(dead % ":'tape'" + ' RETURNING id', tape=tapes['normal-medium']))
+        with sqlite3.connect(db, timeout=30) as con:
+            return con.execute(dead % '?', (tapes['normal-medium'],)).lastrowid
+    check(verdict(dead_worker(1))['reason'].startswith('the same game as run'), 'a run left by a dead worker is verified again')
+    check(verdict(dead_worker(3))['reason'] == 'verification failed 3 times: the replay hung', 'a third lost claim rejects')
 finally:
     server.terminate()
-    check(server.wait(timeout=30) == 0, 'the server stops on SIGTERM')
+    worker.terminate()
+    check(server.wait(timeout=30) == 0 and worker.wait(timeout=30) == 0, 'both servers stop on SIGTERM')
+    if postgres:
+        postgres.stop()
     shutil.rmtree(work)
 sys.exit(1 if failures else 0)
