@@ -1,14 +1,11 @@
 #include "ports/common/submit.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +17,7 @@
 #include <thread>
 
 #include "ports/common/best_scores.h"
+#include "ports/common/files.h"
 #include "ports/common/message.h"
 #include "ports/common/session_tape.h"
 #include "ports/common/tape.h"
@@ -94,47 +92,10 @@ std::string login_name() {
     return name.size() >= 3 ? name : "Player";
 }
 
-// At most `limit` bytes of a file; false with "PATH: why".
-bool read_file(const std::string& path, std::size_t limit, std::string* text, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    text->assign(limit + 1, '\0');
-    text->resize(std::fread(&(*text)[0], 1, limit + 1, f));
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed || text->size() > limit)
-        *error = path + (failed ? ": cannot be read" : ": larger than " + std::to_string(limit) + " bytes");
-    return !failed && text->size() <= limit;
-}
-
-// Writes a file whole: into a temporary name beside it, flushed to the disk,
-// then renamed over it, so a crash leaves the old file or the new one, never
-// half of either. Makes its folders when needed. False with the reason.
-bool replace_whole(const std::string& path, const std::string& text, std::string* why) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) {
-            *why = "cannot make " + path.substr(0, slash) + ": " + std::strerror(errno);
-            return false;
-        }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(&temporary[0]);
-    bool ok = fd >= 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        ok = n > 0 || (n < 0 && errno == EINTR);
-        if (n > 0) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    if (fd >= 0) ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        *why = "cannot write " + path + ": " + std::strerror(errno);
-        if (fd >= 0) ::unlink(temporary.c_str());
-    }
-    return ok;
+// Writes a file whole through a temporary name, on the disk before it is
+// reported kept, making its folders when needed. False with "PATH: why".
+bool keep_file(const std::string& path, const std::string& text, std::string* why) {
+    return make_parent_folder(path, why) && replace_file(path, text, FileCare::Durable, why);
 }
 
 // "madness" for "MADNESS!": a mode or speed in a file name.
@@ -216,8 +177,11 @@ bool request(const std::string& url, const std::string* post, long* status, Json
 // to tell the player.
 Outcome send_claim(const std::string& url, const Job& job, std::string* line) {
     const Claim& c = job.claim;
+    // A kept tape may carry bytes that are not UTF-8 in its comments, which a
+    // replay skips: they go as U+FFFD rather than stop the program.
     const std::string body =
-        Json{{"name", c.name}, {"mode", c.mode}, {"speed", c.speed}, {"score", c.score}, {"tape", job.tape}}.dump();
+        Json{{"name", c.name}, {"mode", c.mode}, {"speed", c.speed}, {"score", c.score}, {"tape", job.tape}}.dump(
+            -1, ' ', false, Json::error_handler_t::replace);
     long status = 0;
     Json reply;
     std::string why;
@@ -248,7 +212,8 @@ Outcome send_claim(const std::string& url, const Job& job, std::string* line) {
     std::string rank = "not among the first " + std::to_string(BOARD_LIMIT);
     const std::string board = url + "/api/boards/" + std::to_string(c.mode) + "/" + std::to_string(c.speed) +
                               "?limit=" + std::to_string(BOARD_LIMIT);
-    if (!request(board, nullptr, &status, &reply, &why) || status != 200) rank = "rank unknown (" + why + ")";
+    if (!request(board, nullptr, &status, &reply, &why)) rank = "rank unknown (" + why + ")";
+    else if (status != 200) rank = "rank unknown (the board answered " + std::to_string(status) + ")";
     else if (reply.is_object() && reply["entries"].is_array())
         for (const Json& entry : reply["entries"])
             if (text_of(entry, "run") == id) rank = "rank " + text_of(entry, "rank");
@@ -297,7 +262,7 @@ void sender() {
         const std::string kept = s_folder + "/unsent/" + file_word(best_mode_name(c.mode)) + "-" +
                                  file_word(best_speed_name(c.speed)) + "-" + std::to_string(c.score) + "-" + when + ".tape";
         std::string why;
-        const bool is_kept = !s_folder.empty() && replace_whole(kept, job.tape, &why);
+        const bool is_kept = !s_folder.empty() && keep_file(kept, job.tape, &why);
         if (s_folder.empty()) why = "there is no data folder (neither XDG_DATA_HOME nor HOME is set)";
         std::string line = "cannot send " + describe(c) + ": the game quit first";
         const Outcome o = s_stopping ? Outcome::NOT_TAKEN : send_claim(s_url, job, &line);
@@ -337,9 +302,9 @@ bool submit_start(const std::string& url, const std::string& name, const std::st
     std::string remembered, why;
     if (!name.empty()) {
         if (!check_name(name, &s_name, error)) return false;
-        if (!data_folder.empty() && !replace_whole(data_folder + NAME_FILE, s_name + "\n", &why))
+        if (!data_folder.empty() && !keep_file(data_folder + NAME_FILE, s_name + "\n", &why))
             tell(stderr, "the name is used but not remembered: " + why);
-    } else if (!data_folder.empty() && read_file(data_folder + NAME_FILE, 64, &remembered, &why) &&
+    } else if (!data_folder.empty() && read_file_capped(data_folder + NAME_FILE, 64, &remembered, &why) &&
                check_name(remembered.substr(0, remembered.find('\n')), &s_name, &why)) {
     } else {
         s_name = login_name();
@@ -393,7 +358,7 @@ int submit_kept_tape(const std::string& path, const std::string& url, const std:
     std::string error, base, renamed;
     ButtonTape parsed;
     bool ok = check_url(url, &base, &error) && (name.empty() || check_name(name, &renamed, &error));
-    if (ok && !(read_file(path, MAX_SESSION_TAPE_BYTES, &job.tape, &error) &&
+    if (ok && !(read_file_capped(path, MAX_SESSION_TAPE_BYTES, &job.tape, &error) &&
                 parse_button_tape(job.tape, &parsed, &error) && read_claim(job.tape, &job.claim, &error))) {
         if (error.rfind(path, 0) != 0) error = path + ": " + error;
         ok = false;
