@@ -171,17 +171,20 @@ namespace {
 [[noreturn]] void run_port(const DesktopOptions& options) {
     s_options = options;
     std::string error;
-    if (!session_open(options, &error)) {
-        say("burrowrotor", error);
-        std::exit(2);
-    }
-    scores_open(options);
+    // The hall's address and name are checked before the session's files are
+    // opened, so a mistake in them leaves no TAPE.part behind.
     const std::string best_scores = score_file_path();
     const std::string data_folder = best_scores.empty() ? "" : folder_of(best_scores);
     if (!options.submit.empty() && !submit_start(options.submit, options.name, data_folder, &error)) {
         say("burrowrotor", error);
         std::exit(2);
     }
+    if (!session_open(options, &error)) {
+        submit_stop();
+        say("burrowrotor", error);
+        std::exit(2);
+    }
+    scores_open(options);
     if (!options.hide_status) video_add_status_line();
     if (SDL_Init(0) != 0 || !video_open(static_cast<int>(options.scale), options.fullscreen, &error)) {
         if (error.empty()) error = SDL_GetError();
