@@ -44,3 +44,6 @@ void sound_frame(SoundSynth* synth, const TitleState* title, const GameState* ga
 
 // A 44-byte header of a mono 16-bit 48 kHz WAV file holding `samples` samples.
 void sound_wav_header(std::uint32_t samples, unsigned char header[44]);
+// A WAV file counts its bytes in 32 bits: this many frames of sound (over 12
+// hours) fill it.
+constexpr std::uint64_t SOUND_WAV_MAX_FRAMES = (0xFFFFFFFFull - 36) / (2 * SOUND_FRAME_SAMPLES);

@@ -192,6 +192,9 @@ int main(int argc, char** argv) {
     if (!o.input_tape.empty() && !load_button_tape(o.input_tape.c_str(), &run.tape, &error)) return fail(error);
     if (!o.poll_tape.empty() && !load_poll_tape(o.poll_tape.c_str(), &run.polls, &error)) return fail(error);
     if (o.frames == 0) o.frames = (run.tape.entries.empty() ? 0 : run.tape.entries.back().frame) + TAPE_TAIL_FRAMES;
+    if (!o.wav.empty() && o.frames > SOUND_WAV_MAX_FRAMES)
+        return fail("--wav holds at most " + std::to_string(SOUND_WAV_MAX_FRAMES) + " frames, a WAV file's limit; the run has " +
+                    std::to_string(o.frames));
     if (!frame_dump_check(o.dump, &error)) return fail(error);
     if (!o.trace.empty() && !trace_open(&run.trace, o.trace, &error)) return fail(error);
     if (!o.wav.empty() && !wav_open(&run, &error)) {
