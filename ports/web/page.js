@@ -381,7 +381,9 @@ if (typeof document !== 'undefined') (function () {
 
   window.addEventListener('keydown', function (e) {
     startSound();
-    if (e.code === 'KeyM' && !e.repeat && !e.altKey && !e.ctrlKey && !e.metaKey) toggleMute();
+    // An M typed into the hall of fame's name field is a letter, not the mute key.
+    if (e.code === 'KeyM' && !e.repeat && !e.altKey && !e.ctrlKey && !e.metaKey &&
+        !(e.target instanceof HTMLInputElement)) toggleMute();
   }, true);
   window.addEventListener('pointerdown', startSound, true);
   if (muteButton) {
