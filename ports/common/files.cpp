@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "ports/common/part_file.h"
@@ -26,7 +27,9 @@ bool read_file_capped(const std::string& path, std::size_t cap, std::string* out
     out->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        *error = part_file_reason(path, errno);
+        const int why = errno;  // the caller tells a missing file by it
+        *error = part_file_reason(path, why);
+        errno = why;
         return false;
     }
     char buffer[65536];
@@ -70,8 +73,9 @@ bool make_parent_folder(const std::string& path, std::string* error) {
 
 bool replace_file(const std::string& path, const std::string& contents, FileCare care, std::string* error) {
     // A name no other writer uses, so two programs writing PATH at once each
-    // finish their own file and the last rename wins whole.
-    static unsigned serial = 0;
+    // finish their own file and the last rename wins whole. The desktop
+    // writes from the game and from the hall of fame's sender at once.
+    static std::atomic<unsigned> serial{0};
     std::string temporary;
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
