@@ -233,6 +233,6 @@ int scores_print() {
         say("burrowrotor", error);
         return 1;
     }
-    std::printf("Best scores (%s)\n\n%s", path.c_str(), format_best_scores_table(table).c_str());
+    std::printf("Best scores (%s)\n\n%s", one_line(path).c_str(), format_best_scores_table(table).c_str());
     return 0;
 }
