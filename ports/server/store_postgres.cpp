@@ -48,13 +48,6 @@ private:
     PGresult* r_;
 };
 
-RunState state_from(const std::string& name) {
-    if (name == "verifying") return RunState::verifying;
-    if (name == "accepted") return RunState::accepted;
-    if (name == "rejected") return RunState::rejected;
-    return RunState::queued;
-}
-
 // Runs one statement with text parameters.
 PGresult* run(PGconn* c, const char* sql, const std::vector<std::string>& params = {}) {
     std::vector<const char*> values;
@@ -124,7 +117,7 @@ public:
             if (!q.ok()) return fail(c, "cannot read the run", error);
             *found = q.rows() == 1;
             if (!*found) return true;
-            info->state = state_from(q.text(0, 0));
+            info->state = run_state_from(q.text(0, 0));
             info->reason = q.text(0, 1);
             info->mode = static_cast<int>(q.integer(0, 2));
             info->speed = static_cast<int>(q.integer(0, 3));
@@ -176,10 +169,9 @@ public:
                 job->attempt = static_cast<int>(q.integer(0, 5)) + 1;
                 const std::string id = std::to_string(job->run);
                 if (job->attempt > max_attempts) {
-                    const std::string last = q.text(0, 6).empty() ? "its worker stopped before a verdict" : q.text(0, 6);
                     if (!Result(run(c, "UPDATE runs SET state = 'rejected', tape = NULL, lease = NULL,"
                                        " decided = EXTRACT(EPOCH FROM now())::bigint, reason = $1 WHERE id = $2",
-                                    {"verification failed " + std::to_string(max_attempts) + " times: " + last, id}))
+                                    {attempts_reason(max_attempts, q.text(0, 6)), id}))
                              .ok())
                         return abort(c, "cannot reject the run", error);
                     continue;
@@ -220,7 +212,7 @@ public:
                 if (!same.ok()) return abort(c, "cannot look for the game on the board", error);
                 if (same.rows() > 0) {
                     written->accepted = false;
-                    written->reason = "the same game as run " + same.text(0, 0) + ", which is already on the board";
+                    written->reason = duplicate_reason(same.integer(0, 0));
                 }
             }
             if (written->accepted) {

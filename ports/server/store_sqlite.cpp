@@ -13,7 +13,6 @@
 
 namespace {
 
-
 std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 std::string today() {
@@ -55,13 +54,6 @@ private:
     sqlite3_stmt* s_ = nullptr;
     bool ok_ = false;
 };
-
-RunState state_from(const std::string& name) {
-    if (name == "verifying") return RunState::verifying;
-    if (name == "accepted") return RunState::accepted;
-    if (name == "rejected") return RunState::rejected;
-    return RunState::queued;
-}
 
 class SqliteStore final : public Store {
 public:
@@ -122,7 +114,7 @@ public:
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail("cannot read the run", error);
         *found = rc == SQLITE_ROW;
         if (!*found) return true;
-        info->state = state_from(s.text(0));
+        info->state = run_state_from(s.text(0));
         info->reason = s.text(1);
         info->mode = static_cast<int>(s.integer(2));
         info->speed = static_cast<int>(s.integer(3));
@@ -181,10 +173,9 @@ public:
             job->tape = s.text(4);
             job->attempt = static_cast<int>(s.integer(5)) + 1;
             if (job->attempt > max_attempts) {
-                const std::string last = s.text(6).empty() ? "its worker stopped before a verdict" : s.text(6);
                 Statement r(db_, "UPDATE runs SET state = 'rejected', tape = NULL, lease = NULL, decided = ?,"
                                  " reason = ? WHERE id = ?");
-                r.bind(1, now).bind(2, "verification failed " + std::to_string(max_attempts) + " times: " + last);
+                r.bind(1, now).bind(2, attempts_reason(max_attempts, s.text(6)));
                 r.bind(3, job->run);
                 if (r.step() != SQLITE_DONE) return abort("cannot reject the run", error);
                 continue;
@@ -222,8 +213,7 @@ public:
             const int rc = s.step();
             if (rc == SQLITE_ROW) {
                 written->accepted = false;
-                written->reason = "the same game as run " + std::to_string(s.integer(0)) +
-                                  ", which is already on the board";
+                written->reason = duplicate_reason(s.integer(0));
             } else if (rc != SQLITE_DONE) {
                 return abort("cannot look for the game on the board", error);
             }
