@@ -38,7 +38,6 @@ constexpr int REPLAY_CPU_SECONDS = 120;
 constexpr std::uint64_t REPLAY_ADDRESS_SPACE = 256ull << 20;  // bytes
 constexpr std::uint64_t REPLAY_OPEN_FILES = 16;
 constexpr std::size_t REPLAY_OUTPUT_BYTES = 1 << 20;  // what the parent reads of its games
-constexpr std::uint64_t REPLAY_TAIL_FRAMES = 600;     // played after the tape's last line, as the runner does
 
 // The queue: a claim holds a job for LEASE_SECONDS past the replay's bound; a
 // worker that dies leaves it to be taken again after that. A job that fails

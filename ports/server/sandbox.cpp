@@ -144,7 +144,7 @@ bool sandbox_prepare(const std::string& runner, std::string* error) {
     return build_filter(error);
 }
 
-ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int seconds,
+ReplayOutcome sandbox_replay(const std::string& tape, int seconds,
                              const std::function<bool(const std::string&)>& on_line,
                              const std::function<bool()>& cancel) {
     ReplayOutcome outcome;
@@ -152,8 +152,7 @@ ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int 
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     bool ready = tape_fd >= 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
     if (ready) ready = write(tape_fd, tape.data(), tape.size()) == static_cast<ssize_t>(tape.size());
-    const std::string frames_text = std::to_string(frames);
-    std::vector<std::string> args = {"--games", "--frames", frames_text, "--input", "/dev/stdin"};
+    std::vector<std::string> args = {"--games", "--input", "/dev/stdin"};
     std::vector<char*> argv = {s_runner};
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);

@@ -35,8 +35,9 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         *verdict = Verdict{false, "tape " + error, ""};
         return true;
     }
+    // The runner decides how far a tape plays (its last line and ten seconds
+    // more), so a game that crashes after the last press counts here as in the game.
     const std::uint64_t last = tape.entries.empty() ? 0 : tape.entries.back().frame;
-    const std::uint64_t frames = std::min(last + REPLAY_TAIL_FRAMES, MAX_TAPE_FRAMES);
     std::vector<ReplayedGame> games;
     bool bad_line = false;
     const auto on_line = [&](const std::string& line) {
@@ -49,7 +50,7 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         return g.mode == job.mode && g.speed == job.speed && g.score == job.score;  // enough: stop there
     };
     const ReplayOutcome outcome =
-        sandbox_replay(job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
+        sandbox_replay(job.tape, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
     if (setup.stop->load() && !outcome.finished) {
         *why = "the server stopped during the replay";
         return false;
