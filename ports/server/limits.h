@@ -48,3 +48,8 @@ constexpr int WORKER_POLL_MILLISECONDS = 500;  // between looks at an empty queu
 constexpr int FINISH_TRIES = 10;              // a second apart, to write a verdict while the database is away
 constexpr int DEFAULT_WORKERS = 1;
 constexpr int MAX_WORKERS = 64;
+constexpr int CLAIM_PASSES = 64;  // runs whose attempts ran out one claim rejects before it gives up for now
+
+// The stores.
+constexpr int STORE_BUSY_MILLISECONDS = 10000;  // SQLite: a write waits this long for another server's
+constexpr int STORE_CONNECTIONS = 4;            // PostgreSQL: per server, shared by its threads

@@ -16,11 +16,11 @@
 #include <random>
 #include <vector>
 
+#include "ports/server/limits.h"
 #include "ports/server/store.h"
 
 namespace {
 
-constexpr int CONNECTIONS = 4;  // a worker or HTTP thread waits for a free one
 const char CHANNEL[] = "burrowrotor_runs";
 // Held while the schema is brought up to date, so servers starting together
 // apply each step once.
@@ -64,7 +64,7 @@ public:
     }
 
     bool start(std::string* error) {
-        for (int i = 0; i < CONNECTIONS; ++i) {
+        for (int i = 0; i < STORE_CONNECTIONS; ++i) {  // a thread waits for a free one
             PGconn* c = PQconnectdb(uri_.c_str());
             free_.push_back(c);
             PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);  // "already exists, skipping"
@@ -155,7 +155,7 @@ public:
             *got = false;
             if (!Result(run(c, "BEGIN")).ok()) return fail(c, "cannot claim a run", error);
             // Each pass settles one run; at most a few have run out of attempts.
-            for (int pass = 0; pass < 64; ++pass) {
+            for (int pass = 0; pass < CLAIM_PASSES; ++pass) {
                 Result q(run(c, "SELECT id, mode, speed, score, tape, attempts, last_error FROM runs"
                                 " WHERE state = 'queued' OR (state = 'verifying' AND lease_until < "
                                 "EXTRACT(EPOCH FROM now())::bigint) ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED"));

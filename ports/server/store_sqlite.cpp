@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "ports/server/limits.h"
 #include "ports/server/store.h"
 
 namespace {
@@ -62,13 +63,14 @@ public:
 
     // The pragmas and the schema; false with `error`.
     bool start(std::string* error) {
-        sqlite3_busy_timeout(db_, 10000);
+        sqlite3_busy_timeout(db_, STORE_BUSY_MILLISECONDS);
         // Turning a new file to WAL needs it to itself, and the busy handler is
         // not asked: a server started beside another (an API server and a
-        // worker on one file) waits here for up to the same ten seconds.
+        // worker on one file) waits here for up to the same time.
+        constexpr int STEP_MILLISECONDS = 100;
         for (int wait = 0; !exec("PRAGMA journal_mode=WAL", error); ++wait) {
-            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == 100) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == STORE_BUSY_MILLISECONDS / STEP_MILLISECONDS) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(STEP_MILLISECONDS));
         }
         if (!exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
         if (!exec("BEGIN IMMEDIATE; CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL);", error))
@@ -157,7 +159,7 @@ public:
         *got = false;
         if (!exec("BEGIN IMMEDIATE", error)) return false;
         // Each pass settles one run, and there are at most a few runs whose attempts ran out.
-        for (int pass = 0; pass < 64; ++pass) {
+        for (int pass = 0; pass < CLAIM_PASSES; ++pass) {
             const std::int64_t now = now_seconds();
             Statement s(db_, "SELECT id, mode, speed, score, tape, attempts, last_error FROM runs"
                              " WHERE state = 'queued' OR (state = 'verifying' AND lease_until < ?)"
