@@ -38,6 +38,10 @@ constexpr int REPLAY_CPU_SECONDS = 120;
 constexpr std::uint64_t REPLAY_ADDRESS_SPACE = 256ull << 20;  // bytes
 constexpr std::uint64_t REPLAY_OPEN_FILES = 16;
 constexpr std::size_t REPLAY_OUTPUT_BYTES = 1 << 20;  // what the parent reads of its games
+// A replay the wall clock ended with less than this share of its processor
+// time was starved by other work, not slowed by its tape: its run goes back
+// to the queue (and counts as an attempt) instead of being rejected.
+constexpr double REPLAY_BUSY_SHARE = 0.9;
 
 // The queue: a claim holds a job for LEASE_SECONDS past the replay's bound; a
 // worker that dies leaves it to be taken again after that. A job that fails

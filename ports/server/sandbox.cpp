@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <algorithm>
@@ -226,9 +227,10 @@ ReplayOutcome sandbox_replay(const std::string& tape, int seconds,
     // A child that closed its output has exited or is about to; one that
     // still runs past the deadline, or was told to stop, is killed.
     int status = 0;
+    rusage used{};
     bool reaped = false;
     while (open_fds == 0 && !killed && !outcome.stopped && !reaped) {
-        reaped = waitpid(pid, &status, WNOHANG) == pid;
+        reaped = wait4(pid, &status, WNOHANG, &used) == pid;
         if (!reaped && std::chrono::steady_clock::now() > deadline) {
             timed_out = true;
             break;
@@ -237,12 +239,19 @@ ReplayOutcome sandbox_replay(const std::string& tape, int seconds,
     }
     if (!reaped) {
         kill(pid, SIGKILL);
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        while (wait4(pid, &status, 0, &used) < 0 && errno == EINTR) {
         }
     }
     if (outcome.stopped || !outcome.failure.empty()) return outcome;
     if (timed_out) {
-        outcome.failure = "the replay did not finish within " + std::to_string(seconds) + " s";
+        const double cpu = static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+                           static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+        outcome.busy = cpu < REPLAY_BUSY_SHARE * seconds;
+        char spent[64];
+        std::snprintf(spent, sizeof spent, "%.1f", cpu);
+        outcome.failure = "the replay did not finish within " + std::to_string(seconds) + " s" +
+                          (outcome.busy ? std::string(" (it had only ") + spent + " s of processor time: the machine was busy)"
+                                        : std::string());
         return outcome;
     }
     outcome.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;

@@ -16,6 +16,8 @@ bool sandbox_prepare(const std::string& runner, std::string* error);
 struct ReplayOutcome {
     bool finished = false;  // exited with status 0 on its own
     bool stopped = false;   // the caller asked to stop it early
+    bool busy = false;      // the wall clock ended it before it had its processor time: the
+                            // machine was too busy, which says nothing about the tape
     std::string failure;    // otherwise: why it ended, one line; "cannot start ..." when the
                             // fault is this machine's, not the tape's
 };

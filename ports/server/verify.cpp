@@ -27,7 +27,8 @@ bool is_hex16(const std::string& s) {
 }
 
 // Replays a job's tape; true with the verdict, false when the replay could
-// not be run at all (the run goes back to the queue with `why`).
+// not be run at all or the machine was too busy to finish it (the run goes
+// back to the queue with `why`).
 bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::string* why) {
     ButtonTape tape;
     std::string error;
@@ -55,7 +56,7 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         *why = "the server stopped during the replay";
         return false;
     }
-    if (outcome.failure.rfind("cannot start", 0) == 0) {
+    if (outcome.busy || outcome.failure.rfind("cannot start", 0) == 0) {
         *why = outcome.failure;
         return false;
     }
