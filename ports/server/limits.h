@@ -38,7 +38,10 @@ constexpr int REPLAY_CPU_SECONDS = 120;
 constexpr std::uint64_t REPLAY_ADDRESS_SPACE = 256ull << 20;  // bytes
 constexpr std::uint64_t REPLAY_OPEN_FILES = 16;
 constexpr std::size_t REPLAY_OUTPUT_BYTES = 1 << 20;  // what the parent reads of its games
-constexpr std::uint64_t REPLAY_TAIL_FRAMES = 600;     // played after the tape's last line, as the runner does
+// A replay the wall clock ended with less than this share of its processor
+// time was starved by other work, not slowed by its tape: its run goes back
+// to the queue (and counts as an attempt) instead of being rejected.
+constexpr double REPLAY_BUSY_SHARE = 0.9;
 
 // The queue: a claim holds a job for LEASE_SECONDS past the replay's bound; a
 // worker that dies leaves it to be taken again after that. A job that fails
@@ -49,3 +52,8 @@ constexpr int WORKER_POLL_MILLISECONDS = 500;  // between looks at an empty queu
 constexpr int FINISH_TRIES = 10;              // a second apart, to write a verdict while the database is away
 constexpr int DEFAULT_WORKERS = 1;
 constexpr int MAX_WORKERS = 64;
+constexpr int CLAIM_PASSES = 64;  // runs whose attempts ran out one claim rejects before it gives up for now
+
+// The stores.
+constexpr int STORE_BUSY_MILLISECONDS = 10000;  // SQLite: a write waits this long for another server's
+constexpr int STORE_CONNECTIONS = 4;            // PostgreSQL: per server, shared by its threads

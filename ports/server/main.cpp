@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
         return fail(o.play + "/index.html: " + std::strerror(errno) + " (build it with make web)");
     if (!sandbox_prepare(runner, &error)) return fail(error);
     // A machine where the sandbox cannot run is found now, not blamed on the first tapes.
-    const ReplayOutcome check = sandbox_replay("", 1, 10, [](const std::string&) { return false; },
+    const ReplayOutcome check = sandbox_replay("", 10, [](const std::string&) { return false; },
                                                [] { return false; });
     if (!check.finished) return fail("the replay sandbox does not work here: " + check.failure);
     std::unique_ptr<Store> store = open_store(o.db, &error);

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <algorithm>
@@ -91,7 +92,13 @@ bool build_filter(std::string* error) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     if (dup2(tape, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
-    syscall(SYS_close_range, 3u, ~0u, 0u);
+    // Nothing of the server (its sockets, its database) reaches the replay;
+    // a kernel without close_range closes them one by one.
+    if (syscall(SYS_close_range, 3u, ~0u, 0u) != 0) {
+        rlimit files{};
+        if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur > (1u << 20)) _exit(126);
+        for (int fd = 3; fd < static_cast<int>(files.rlim_cur); ++fd) close(fd);
+    }
     const auto limit = [](int resource, rlim_t soft, rlim_t hard) {
         const rlimit r{soft, hard};
         if (setrlimit(resource, &r) != 0) _exit(126);
@@ -138,7 +145,7 @@ bool sandbox_prepare(const std::string& runner, std::string* error) {
     return build_filter(error);
 }
 
-ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int seconds,
+ReplayOutcome sandbox_replay(const std::string& tape, int seconds,
                              const std::function<bool(const std::string&)>& on_line,
                              const std::function<bool()>& cancel) {
     ReplayOutcome outcome;
@@ -146,8 +153,7 @@ ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int 
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     bool ready = tape_fd >= 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
     if (ready) ready = write(tape_fd, tape.data(), tape.size()) == static_cast<ssize_t>(tape.size());
-    const std::string frames_text = std::to_string(frames);
-    std::vector<std::string> args = {"--games", "--frames", frames_text, "--input", "/dev/stdin"};
+    std::vector<std::string> args = {"--games", "--input", "/dev/stdin"};
     std::vector<char*> argv = {s_runner};
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
@@ -221,9 +227,10 @@ ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int 
     // A child that closed its output has exited or is about to; one that
     // still runs past the deadline, or was told to stop, is killed.
     int status = 0;
+    rusage used{};
     bool reaped = false;
     while (open_fds == 0 && !killed && !outcome.stopped && !reaped) {
-        reaped = waitpid(pid, &status, WNOHANG) == pid;
+        reaped = wait4(pid, &status, WNOHANG, &used) == pid;
         if (!reaped && std::chrono::steady_clock::now() > deadline) {
             timed_out = true;
             break;
@@ -232,12 +239,19 @@ ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int 
     }
     if (!reaped) {
         kill(pid, SIGKILL);
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        while (wait4(pid, &status, 0, &used) < 0 && errno == EINTR) {
         }
     }
     if (outcome.stopped || !outcome.failure.empty()) return outcome;
     if (timed_out) {
-        outcome.failure = "the replay did not finish within " + std::to_string(seconds) + " s";
+        const double cpu = static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+                           static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+        outcome.busy = cpu < REPLAY_BUSY_SHARE * seconds;
+        char spent[64];
+        std::snprintf(spent, sizeof spent, "%.1f", cpu);
+        outcome.failure = "the replay did not finish within " + std::to_string(seconds) + " s" +
+                          (outcome.busy ? std::string(" (it had only ") + spent + " s of processor time: the machine was busy)"
+                                        : std::string());
         return outcome;
     }
     outcome.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;

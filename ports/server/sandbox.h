@@ -16,13 +16,15 @@ bool sandbox_prepare(const std::string& runner, std::string* error);
 struct ReplayOutcome {
     bool finished = false;  // exited with status 0 on its own
     bool stopped = false;   // the caller asked to stop it early
+    bool busy = false;      // the wall clock ended it before it had its processor time: the
+                            // machine was too busy, which says nothing about the tape
     std::string failure;    // otherwise: why it ended, one line; "cannot start ..." when the
                             // fault is this machine's, not the tape's
 };
 
-// Runs the runner for `frames` frames on `tape`, at most `seconds` of wall
-// clock and processor time. Each line the child prints goes to `on_line`, which
+// Runs the runner on `tape` for as many frames as it plays a tape (its last
+// line and ten seconds more), at most `seconds` of wall clock and processor time. Each line the child prints goes to `on_line`, which
 // returns true to stop the child there. `cancel` is polled and stops it too.
-ReplayOutcome sandbox_replay(const std::string& tape, std::uint64_t frames, int seconds,
+ReplayOutcome sandbox_replay(const std::string& tape, int seconds,
                              const std::function<bool(const std::string&)>& on_line,
                              const std::function<bool()>& cancel);

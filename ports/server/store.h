@@ -17,6 +17,12 @@
 
 enum class RunState { queued, verifying, accepted, rejected };
 const char* run_state_name(RunState state);
+RunState run_state_from(const std::string& name);  // the state run_state_name names
+
+// The reasons both engines write: a run whose claims ran out (`last_error`
+// is what its last worker said, if anything), and a game already accepted as run `first`.
+std::string attempts_reason(int max_attempts, const std::string& last_error);
+std::string duplicate_reason(std::int64_t first);
 
 // A submission that passed the handlers' checks.
 struct NewRun {

@@ -16,11 +16,11 @@
 #include <random>
 #include <vector>
 
+#include "ports/server/limits.h"
 #include "ports/server/store.h"
 
 namespace {
 
-constexpr int CONNECTIONS = 4;  // a worker or HTTP thread waits for a free one
 const char CHANNEL[] = "burrowrotor_runs";
 // Held while the schema is brought up to date, so servers starting together
 // apply each step once.
@@ -48,13 +48,6 @@ private:
     PGresult* r_;
 };
 
-RunState state_from(const std::string& name) {
-    if (name == "verifying") return RunState::verifying;
-    if (name == "accepted") return RunState::accepted;
-    if (name == "rejected") return RunState::rejected;
-    return RunState::queued;
-}
-
 // Runs one statement with text parameters.
 PGresult* run(PGconn* c, const char* sql, const std::vector<std::string>& params = {}) {
     std::vector<const char*> values;
@@ -71,7 +64,7 @@ public:
     }
 
     bool start(std::string* error) {
-        for (int i = 0; i < CONNECTIONS; ++i) {
+        for (int i = 0; i < STORE_CONNECTIONS; ++i) {  // a thread waits for a free one
             PGconn* c = PQconnectdb(uri_.c_str());
             free_.push_back(c);
             PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);  // "already exists, skipping"
@@ -124,7 +117,7 @@ public:
             if (!q.ok()) return fail(c, "cannot read the run", error);
             *found = q.rows() == 1;
             if (!*found) return true;
-            info->state = state_from(q.text(0, 0));
+            info->state = run_state_from(q.text(0, 0));
             info->reason = q.text(0, 1);
             info->mode = static_cast<int>(q.integer(0, 2));
             info->speed = static_cast<int>(q.integer(0, 3));
@@ -162,7 +155,7 @@ public:
             *got = false;
             if (!Result(run(c, "BEGIN")).ok()) return fail(c, "cannot claim a run", error);
             // Each pass settles one run; at most a few have run out of attempts.
-            for (int pass = 0; pass < 64; ++pass) {
+            for (int pass = 0; pass < CLAIM_PASSES; ++pass) {
                 Result q(run(c, "SELECT id, mode, speed, score, tape, attempts, last_error FROM runs"
                                 " WHERE state = 'queued' OR (state = 'verifying' AND lease_until < "
                                 "EXTRACT(EPOCH FROM now())::bigint) ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED"));
@@ -176,10 +169,9 @@ public:
                 job->attempt = static_cast<int>(q.integer(0, 5)) + 1;
                 const std::string id = std::to_string(job->run);
                 if (job->attempt > max_attempts) {
-                    const std::string last = q.text(0, 6).empty() ? "its worker stopped before a verdict" : q.text(0, 6);
                     if (!Result(run(c, "UPDATE runs SET state = 'rejected', tape = NULL, lease = NULL,"
                                        " decided = EXTRACT(EPOCH FROM now())::bigint, reason = $1 WHERE id = $2",
-                                    {"verification failed " + std::to_string(max_attempts) + " times: " + last, id}))
+                                    {attempts_reason(max_attempts, q.text(0, 6)), id}))
                              .ok())
                         return abort(c, "cannot reject the run", error);
                     continue;
@@ -220,7 +212,7 @@ public:
                 if (!same.ok()) return abort(c, "cannot look for the game on the board", error);
                 if (same.rows() > 0) {
                     written->accepted = false;
-                    written->reason = "the same game as run " + same.text(0, 0) + ", which is already on the board";
+                    written->reason = duplicate_reason(same.integer(0, 0));
                 }
             }
             if (written->accepted) {

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
+#include "ports/server/limits.h"
 #include "ports/server/store.h"
 
 namespace {
-
 
 std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -56,13 +56,6 @@ private:
     bool ok_ = false;
 };
 
-RunState state_from(const std::string& name) {
-    if (name == "verifying") return RunState::verifying;
-    if (name == "accepted") return RunState::accepted;
-    if (name == "rejected") return RunState::rejected;
-    return RunState::queued;
-}
-
 class SqliteStore final : public Store {
 public:
     explicit SqliteStore(sqlite3* db) : db_(db) {}
@@ -70,13 +63,14 @@ public:
 
     // The pragmas and the schema; false with `error`.
     bool start(std::string* error) {
-        sqlite3_busy_timeout(db_, 10000);
+        sqlite3_busy_timeout(db_, STORE_BUSY_MILLISECONDS);
         // Turning a new file to WAL needs it to itself, and the busy handler is
         // not asked: a server started beside another (an API server and a
-        // worker on one file) waits here for up to the same ten seconds.
+        // worker on one file) waits here for up to the same time.
+        constexpr int STEP_MILLISECONDS = 100;
         for (int wait = 0; !exec("PRAGMA journal_mode=WAL", error); ++wait) {
-            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == 100) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || wait == STORE_BUSY_MILLISECONDS / STEP_MILLISECONDS) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(STEP_MILLISECONDS));
         }
         if (!exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error)) return false;
         if (!exec("BEGIN IMMEDIATE; CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL);", error))
@@ -122,7 +116,7 @@ public:
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail("cannot read the run", error);
         *found = rc == SQLITE_ROW;
         if (!*found) return true;
-        info->state = state_from(s.text(0));
+        info->state = run_state_from(s.text(0));
         info->reason = s.text(1);
         info->mode = static_cast<int>(s.integer(2));
         info->speed = static_cast<int>(s.integer(3));
@@ -165,7 +159,7 @@ public:
         *got = false;
         if (!exec("BEGIN IMMEDIATE", error)) return false;
         // Each pass settles one run, and there are at most a few runs whose attempts ran out.
-        for (int pass = 0; pass < 64; ++pass) {
+        for (int pass = 0; pass < CLAIM_PASSES; ++pass) {
             const std::int64_t now = now_seconds();
             Statement s(db_, "SELECT id, mode, speed, score, tape, attempts, last_error FROM runs"
                              " WHERE state = 'queued' OR (state = 'verifying' AND lease_until < ?)"
@@ -181,10 +175,9 @@ public:
             job->tape = s.text(4);
             job->attempt = static_cast<int>(s.integer(5)) + 1;
             if (job->attempt > max_attempts) {
-                const std::string last = s.text(6).empty() ? "its worker stopped before a verdict" : s.text(6);
                 Statement r(db_, "UPDATE runs SET state = 'rejected', tape = NULL, lease = NULL, decided = ?,"
                                  " reason = ? WHERE id = ?");
-                r.bind(1, now).bind(2, "verification failed " + std::to_string(max_attempts) + " times: " + last);
+                r.bind(1, now).bind(2, attempts_reason(max_attempts, s.text(6)));
                 r.bind(3, job->run);
                 if (r.step() != SQLITE_DONE) return abort("cannot reject the run", error);
                 continue;
@@ -222,8 +215,7 @@ public:
             const int rc = s.step();
             if (rc == SQLITE_ROW) {
                 written->accepted = false;
-                written->reason = "the same game as run " + std::to_string(s.integer(0)) +
-                                  ", which is already on the board";
+                written->reason = duplicate_reason(s.integer(0));
             } else if (rc != SQLITE_DONE) {
                 return abort("cannot look for the game on the board", error);
             }

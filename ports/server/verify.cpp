@@ -27,7 +27,8 @@ bool is_hex16(const std::string& s) {
 }
 
 // Replays a job's tape; true with the verdict, false when the replay could
-// not be run at all (the run goes back to the queue with `why`).
+// not be run at all or the machine was too busy to finish it (the run goes
+// back to the queue with `why`).
 bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::string* why) {
     ButtonTape tape;
     std::string error;
@@ -35,8 +36,9 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         *verdict = Verdict{false, "tape " + error, ""};
         return true;
     }
+    // The runner decides how far a tape plays (its last line and ten seconds
+    // more), so a game that crashes after the last press counts here as in the game.
     const std::uint64_t last = tape.entries.empty() ? 0 : tape.entries.back().frame;
-    const std::uint64_t frames = std::min(last + REPLAY_TAIL_FRAMES, MAX_TAPE_FRAMES);
     std::vector<ReplayedGame> games;
     bool bad_line = false;
     const auto on_line = [&](const std::string& line) {
@@ -49,12 +51,12 @@ bool verify(const WorkerSetup& setup, const Job& job, Verdict* verdict, std::str
         return g.mode == job.mode && g.speed == job.speed && g.score == job.score;  // enough: stop there
     };
     const ReplayOutcome outcome =
-        sandbox_replay(job.tape, frames, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
+        sandbox_replay(job.tape, setup.replay_seconds, on_line, [&] { return setup.stop->load(); });
     if (setup.stop->load() && !outcome.finished) {
         *why = "the server stopped during the replay";
         return false;
     }
-    if (outcome.failure.rfind("cannot start", 0) == 0) {
+    if (outcome.busy || outcome.failure.rfind("cannot start", 0) == 0) {
         *why = outcome.failure;
         return false;
     }
