@@ -28,13 +28,16 @@ int usage() {
     return 2;
 }
 
+bool load(const char* path, ButtonTape* tape) {
+    std::string error;
+    if (load_button_tape(path, tape, &error)) return true;
+    std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
+    return false;
+}
+
 int scan(const char* path, std::uint64_t frames) {
     ButtonTape tape;
-    std::string error;
-    if (!load_button_tape(path, &tape, &error)) {
-        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!load(path, &tape)) return 2;
     CALLGRIND_START_INSTRUMENTATION;
     CALLGRIND_TOGGLE_COLLECT;
     CALLGRIND_ZERO_STATS;
@@ -48,11 +51,7 @@ int scan(const char* path, std::uint64_t frames) {
 
 int sound(const char* path, std::uint64_t frames) {
     ButtonTape tape;
-    std::string error;
-    if (!load_button_tape(path, &tape, &error)) {
-        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!load(path, &tape)) return 2;
     static SoundSynth synth;
     sound_start(&synth);
     CALLGRIND_START_INSTRUMENTATION;
@@ -70,11 +69,7 @@ int sound(const char* path, std::uint64_t frames) {
 
 int real(const char* path, std::uint64_t frame) {
     ButtonTape tape;
-    std::string error;
-    if (!load_button_tape(path, &tape, &error)) {
-        std::fprintf(stderr, "frame_cost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!load(path, &tape)) return 2;
     std::uint64_t hash = 0;
     replay(&tape, frame, [&](std::uint64_t n, const FrameSurface* shown) {
         if (n == frame - 1) {

@@ -115,12 +115,9 @@ void watch_games(GameWatch* w, std::uint64_t frame, std::uint64_t hash) {
         w->in_game = true;
         w->number += 1;
         w->start = frame;
-        w->fingerprint = 0xcbf29ce484222325ull;
+        w->fingerprint = FNV_OFFSET;
     }
-    for (int i = 0; i < 8; ++i) {
-        w->fingerprint ^= (hash >> (8 * i)) & 0xFFu;
-        w->fingerprint *= 0x100000001b3ull;
-    }
+    for (int i = 0; i < 8; ++i) w->fingerprint = fnv1a_step(w->fingerprint, (hash >> (8 * i)) & 0xFFu);
     if (g_game_view->crashed != 1) return;
     w->in_game = false;
     std::printf("{\"game\":%llu,\"mode\":%d,\"speed\":%d,\"score\":%d,\"start\":%llu,\"crash\":%llu,"
