@@ -5,10 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "ports/common/best_scores.h"
+#include "ports/common/files.h"
 #include "ports/common/tape.h"
 #include "ports/server/limits.h"
 
@@ -246,12 +245,9 @@ HallResponse Hall::play_file(const std::string& name) {
     const std::string path = setup_.play_dir + "/" + name;
     struct stat st {};
     if (!plain || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return json_error(404, "no such file");
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) return json_error(404, "cannot read that file");
     HallResponse r;
+    std::string error;
+    if (!read_file_capped(path, MAX_PLAY_FILE_BYTES, &r.body, &error)) return json_error(404, "cannot read that file");
     r.content_type = content_type_of(name);
-    r.body = text.str();
     return r;
 }

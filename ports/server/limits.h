@@ -28,6 +28,7 @@ constexpr int HTTP_THREADS = 2;
 // Boards.
 constexpr int DEFAULT_BOARD_LIMIT = 100;
 constexpr int MAX_BOARD_LIMIT = 1000;
+constexpr std::size_t MAX_PLAY_FILE_BYTES = 16 << 20;  // a file of the browser game under /play/ (its wasm is ~200 KiB)
 
 // The replay child: burrowrotor-headless --games under these limits, killed
 // after REPLAY_WALL_SECONDS (--replay-seconds N sets it and the CPU limit to
