@@ -151,6 +151,9 @@ HallResponse Hall::handle(const HallRequest& request) {
         HallResponse r;
         r.status = 308;
         r.location = "/play/" + (query.empty() ? std::string() : "?" + query);
+        // Not a JSON answer: an empty body must not be labelled as one.
+        r.content_type = "text/plain; charset=utf-8";
+        r.body = "the game is at " + r.location + "\n";
         return r;
     }
     if (parts.size() == 3 && parts[1] == "play") return play_file(parts[2].empty() ? "index.html" : parts[2]);
